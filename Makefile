@@ -1,0 +1,47 @@
+# Quirla: the two commands are `make run` and `make test`; both install what they need first.
+JOBS ?= 2
+CMAKE_BUILD = cmake --build
+.PHONY: all deps host asan win32 fuzz-build dist test run fuzz bench clean
+
+all: host win32
+
+deps:
+	@tools/install-deps
+
+# Configure once per build folder, then build incrementally.
+build/%/CMakeCache.txt:
+	@cmake --preset $* >/dev/null
+
+host: deps build/host/CMakeCache.txt
+	@$(CMAKE_BUILD) build/host -j$(JOBS)
+	@mkdir -p build/bin && for t in voxim mkdata; do \
+	  [ -x build/host/bin/$$t ] && ln -sf ../host/bin/$$t build/bin/$$t; done; true
+
+asan: deps build/asan/CMakeCache.txt
+	@$(CMAKE_BUILD) build/asan -j$(JOBS)
+
+win32: deps build/win32/CMakeCache.txt
+	@$(CMAKE_BUILD) build/win32 -j$(JOBS)
+
+fuzz-build: deps build/fuzz/CMakeCache.txt
+	@$(CMAKE_BUILD) build/fuzz -j$(JOBS)
+
+# The installation folder as setup would lay it out: build/dist/Quirla/.
+dist: host win32
+	@tools/make-dist
+
+test: deps host asan win32 fuzz-build dist
+	@tools/run-tests
+
+run: deps dist
+	@tools/run-saver
+
+# Longer fuzzing: FUZZ_SECONDS per target (default 600).
+fuzz: fuzz-build
+	@tools/run-fuzz $${FUZZ_SECONDS:-600}
+
+bench: host
+	@tools/run-bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,27 @@
+// appHost.h: what the host build of the services offers tests in place of real windows.
+// Message boxes are recorded instead of shown, and questions take a scripted answer.
+#pragma once
+
+#include <cstdint>
+
+struct AppHostBox {
+  const char* title;
+  const char* text;
+  uint32_t flags;  // the MessageBoxA flags the Windows build would pass
+};
+
+// Answer every later question with this (true = Yes). Starts as No.
+void appHostSetAnswer(bool yes);
+// Number of boxes shown since the last reset, and the last one (null when none).
+int appHostBoxCount(void);
+const AppHostBox* appHostLastBox(void);
+// Status texts and progress the host build would have drawn: the last of each.
+const char* appHostLastStatus(void);
+int appHostStatusCount(void);
+int appHostLastProgress(void);  // the percentage, or -1 when hidden
+int appHostProgressCount(void);
+// Forget every record above and every setting: messages on, name "Application", no windows,
+// no installation folder.
+void appHostReset(void);
+// Use this folder as the installation folder (a backslash or slash is appended when missing).
+void appHostSetInstallPath(const char* folder);

@@ -1,0 +1,79 @@
+// TestSupport.cpp: trace capture and scratch files for the tests of both builds.
+#include "TestSupport.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app.h"
+#if !defined(_WIN32)
+#include "appHost.h"
+#endif
+
+static void captureLine(const char* line, void* context) {
+  static_cast<TraceCapture*>(context)->lines.push_back(line);
+}
+
+TraceCapture::TraceCapture() {
+#if !defined(_WIN32)
+  appHostReset();
+#endif
+  appSetTraceHook(captureLine, this);
+}
+
+TraceCapture::~TraceCapture() { appSetTraceHook(nullptr, nullptr); }
+
+bool TraceCapture::has(const std::string& message) const {
+  const std::string tail = " : " + message + "\n";
+  for (const std::string& line : lines)
+    if (line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0) return true;
+  return false;
+}
+
+std::vector<std::string> TraceCapture::messages() const {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    size_t at = line.find(") : ");
+    std::string m = at == std::string::npos ? line : line.substr(at + 4);
+    if (!m.empty() && m.back() == '\n') m.pop_back();
+    out.push_back(m);
+  }
+  return out;
+}
+
+std::string testScratchDir(const std::string& name) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / "quirla-tests" / name;
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  fs::create_directories(dir, ec);
+  return dir.string();
+}
+
+std::string testJoin(const std::string& folder, const std::string& name) {
+#if defined(_WIN32)
+  return folder + "\\" + name;
+#else
+  return folder + "/" + name;
+#endif
+}
+
+bool testWriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+bool testReadFile(const std::string& path, std::string* bytes) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  bytes->clear();
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
+  std::fclose(f);
+  return true;
+}
+
+std::string testSourceDir() { return QUIRLA_SOURCE_DIR; }
+std::string testBinaryDir() { return QUIRLA_BINARY_DIR; }

@@ -1,0 +1,68 @@
+// vxmModel.h: the in-memory model (module Model), its VXM files, and the 3DS reader (3dsrdr).
+#pragma once
+
+#include <cstdint>
+
+#include "vxmBitmap.h"
+#include "vxmMath.h"
+
+enum {
+  VXM_MAX_TEXTURES = 12,
+  VXM_PATH_LENGTH = 260,
+  VXM_DEFAULT_HIGHLIGHT_VALUE = 90,
+  VXM_UV_SHIFT = 12,
+};
+constexpr uint32_t VXM_DEFAULT_COLOUR = 0x7F7F7F;
+
+struct VxmTri {
+  int32_t v[3];          // vertex indices, winding order
+  VxmVector normal;      // unit surface normal, computed
+  int32_t n[3];          // vertex-normal indices, -1 for none
+  VxmBitmap* texture;    // the bitmap of one of the model's slots, or null
+  int32_t uv[6];         // u0 v0 u1 v1 u2 v2 in texels * 4096
+  uint32_t colour;       // 0x00RRGGBB
+};
+
+struct VxmTexture {
+  VxmBitmap* bitmap;
+  char path[VXM_PATH_LENGTH];
+  char* name;            // points into path: the part after its last backslash
+};
+
+struct VxmModel {
+  char fileName[VXM_PATH_LENGTH];
+  VxmTexture textures[VXM_MAX_TEXTURES];
+  int32_t textureCount;
+  VxmVector* vertices;
+  int32_t vertexCount;
+  VxmVector* vertexNormals;
+  int32_t vertexNormalCount;
+  bool averageNormals;
+  VxmTri* tris;
+  int32_t triCount;
+  VxmMatrix matrix;
+  bool highlight;
+  int32_t highlightValue;
+};
+
+VxmModel* vxmModelCreate(int32_t vertexCount, int32_t vertexNormalCount, int32_t triCount);
+bool vxmModelInit(VxmModel* model, int32_t vertexCount, int32_t vertexNormalCount, int32_t triCount);
+void vxmModelFree(VxmModel* model);
+bool vxmModelGetExtents(const VxmModel* model, VxmVector* min, VxmVector* max);
+bool vxmModelGetCentre(const VxmModel* model, VxmVector* centre);
+bool vxmModelGetRadius(const VxmModel* model, const VxmVector* point, float* radius);
+bool vxmModelCalcSurfaceNormals(VxmModel* model);
+bool vxmModelCalcAverageNormals(VxmModel* model);
+VxmModel* vxmModelCreateLathe(const VxmVector* profile, int32_t profileCount,
+                              const VxmVector* profileNormals, int32_t segments);
+void vxmModelMakeDoubleSided(VxmModel* model);
+bool vxmModelAddTexture(VxmModel* model, const char* path);
+bool vxmModelRemoveTexture(VxmModel* model, int32_t slot);
+void vxmModelReloadTextures(VxmModel* model);
+void vxmModelValidateTextureCoords(VxmModel* model);
+
+// Files: dispatch by extension, the VXM reader and writer, the 3DS reader.
+VxmModel* vxmModelLoad(const char* fileName);
+VxmModel* vxmModelLoadVXM(const char* fileName);
+bool vxmModelSaveVXM(VxmModel* model, const char* fileName);
+VxmModel* vxmModelLoad3DS(const char* fileName);
