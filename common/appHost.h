@@ -25,3 +25,13 @@ int appHostProgressCount(void);
 void appHostReset(void);
 // Use this folder as the installation folder (a backslash or slash is appended when missing).
 void appHostSetInstallPath(const char* folder);
+
+// The stand-in registry of the host build: the program's own path that the writing mode of
+// appInitInstallPath cuts, and the stored "InstallPath" value (null: no value stored).
+void appHostSetModulePath(const char* path);
+void appHostSetRegistryInstallPath(const char* value);
+const char* appHostRegistryInstallPath(void);
+// Opens the product key fails when set (to test "Failed to create key").
+void appHostFailRegistry(bool fail);
+bool appHostRegistryFails(void);
+const char* appHostModulePath(void);

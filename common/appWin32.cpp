@@ -1,0 +1,150 @@
+// appWin32.cpp: the services' system calls on Windows: debugger output, message boxes, the
+// status and progress bars, files and folders, the common file dialog and the help browser.
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app.h"
+#include "appPlatform.h"
+
+void appPlatformDebugOutput(const char* line) { OutputDebugStringA(line); }
+
+int appPlatformMessageBox(AppWindow owner, const char* text, const char* title, uint32_t flags) {
+  return MessageBoxA((HWND)owner, text ? text : "", title, flags);
+}
+
+void appPlatformStatusText(AppWindow window, const AppRect* rect, AppFont font, const char* text) {
+  HWND hwnd = (HWND)window;
+  HDC dc = GetDC(hwnd);
+  if (!dc) return;
+  HGDIOBJ former = font ? SelectObject(dc, (HFONT)font) : nullptr;
+  RECT r = {rect->left, rect->top, rect->right, rect->bottom};
+  DrawStatusTextA(dc, &r, text, 0);
+  if (font) SelectObject(dc, former);
+  ReleaseDC(hwnd, dc);
+}
+
+void appPlatformProgress(AppWindow window, uint32_t percent, bool show) {
+  HWND hwnd = (HWND)window;
+  SendMessageA(hwnd, PBM_SETPOS, (WPARAM)percent, 0);
+  UpdateWindow(hwnd);
+  ShowWindow(hwnd, show ? SW_SHOW : SW_HIDE);
+}
+
+bool appPlatformWindowRect(AppWindow window, AppRect* rect) {
+  RECT r;
+  if (!GetWindowRect((HWND)window, &r)) return false;
+  rect->left = r.left;
+  rect->top = r.top;
+  rect->right = r.right;
+  rect->bottom = r.bottom;
+  return true;
+}
+
+bool appPlatformFileAttributes(const char* path, bool* isFolder) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  *isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return true;
+}
+
+bool appPlatformCreateFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+
+bool appPlatformFindMatch(const char* folder, const char* pattern, int index, char* name) {
+  char search[APP_PATH_LENGTH];
+  int written = std::snprintf(search, sizeof search, "%s\\%s", folder, pattern);
+  if (written <= 0 || written >= (int)sizeof search) return false;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(search, &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool found = false;
+  for (int i = 0;; ++i) {
+    if (i == index) {
+      appCopyText(name, data.cFileName, APP_PATH_LENGTH);
+      found = true;
+      break;
+    }
+    if (!FindNextFileA(find, &data)) break;
+  }
+  FindClose(find);
+  return found;
+}
+
+FILE* appFileOpen(const char* path, const char* mode) {
+  if (!path || !mode) return nullptr;
+  return std::fopen(path, mode);
+}
+
+uint64_t appFileTime(const char* path) {
+  if (!path) return 0;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  FILETIME written;
+  uint64_t result = 0;
+  if (GetFileTime(file, nullptr, nullptr, &written))
+    result = ((uint64_t)written.dwHighDateTime << 32) | written.dwLowDateTime;
+  CloseHandle(file);
+  return result;
+}
+
+bool appFileDialog(AppWindow owner, bool open, const char* title, const char* defaultExtension,
+                   const char* fileTypes, const char* startFolder, char* file, uint16_t* fileOffset,
+                   uint16_t* extensionOffset) {
+  if (!file) return false;
+  char name[APP_PATH_LENGTH];
+  appCopyText(name, file, sizeof name);
+  OPENFILENAMEA dialog;
+  static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the classic 76-byte record");
+  std::memset(&dialog, 0, sizeof dialog);
+  dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  dialog.hwndOwner = (HWND)owner;
+  dialog.lpstrFilter = fileTypes;
+  dialog.lpstrFile = name;
+  dialog.nMaxFile = APP_PATH_LENGTH;
+  dialog.lpstrInitialDir = startFolder;
+  dialog.lpstrTitle = title;
+  dialog.lpstrDefExt = defaultExtension;
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+  if (startFolder) appCreateFolderPath(startFolder);
+  BOOL chosen = open ? GetOpenFileNameA(&dialog) : GetSaveFileNameA(&dialog);
+  appCopyText(file, name, APP_PATH_LENGTH);
+  if (fileOffset) *fileOffset = dialog.nFileOffset;
+  if (extensionOffset) *extensionOffset = dialog.nFileExtension;
+  return chosen != 0;
+}
+
+void appOpenHtmlFile(const char* address, AppWindow owner) {
+  if (!address) return;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\htmlfile\\shell\\open\\command", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    MessageBoxA((HWND)owner, "Could not access registry to determine your Internet Browser application.",
+                "Unable to open HTML file", MB_ICONHAND);
+    return;
+  }
+  char valueName[APP_PATH_LENGTH];
+  char command[APP_PATH_LENGTH + 1];
+  DWORD nameSize = APP_PATH_LENGTH, dataSize = APP_PATH_LENGTH, type = 0;
+  LONG result = RegEnumValueA(key, 0, valueName, &nameSize, nullptr, &type, (BYTE*)command, &dataSize);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) {
+    MessageBoxA((HWND)owner, "Could not read registry to determine your Internet Browser application.",
+                "Unable to open HTML file", MB_ICONHAND);
+    return;
+  }
+  command[dataSize < APP_PATH_LENGTH ? dataSize : APP_PATH_LENGTH] = 0;
+  char line[2 * APP_PATH_LENGTH + 8];
+  if (!appBrowserCommandLine(command, address, line, sizeof line) || WinExec(line, SW_SHOW) <= 31) {
+    char text[APP_PATH_LENGTH + 400];
+    std::snprintf(text, sizeof text,
+                  "Your Internet browser could not be started.\n\n"
+                  "Please start your browser yourself and open this help file:\n%s\n\n"
+                  "Two common browsers are Mozilla Firefox (www.mozilla.org) and\n"
+                  "Microsoft Internet Explorer (www.microsoft.com).",
+                  address);
+    MessageBoxA((HWND)owner, text, "Unable to view HTML file", MB_ICONHAND);
+  }
+}
