@@ -1,0 +1,810 @@
+// Model.cpp: the in-memory model (creation, normals, extents, lathe, double-siding, the texture
+// table) and its VXM files: the reader, the writer and the dispatch of model files by extension.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app.h"
+#include "vxmMem.h"
+#include "vxmModel.h"
+
+// A failed allocation is traced and shown to the user.
+#define MODEL_OUT_OF_MEMORY()       \
+  do {                              \
+    APP_TRACE("Out of Memory!");    \
+    appWarning("Out of Memory!");   \
+  } while (0)
+
+namespace {
+
+// Skipped lines (notice, headings) and texture lines are read as up to 255 characters; a longer
+// line is taken as two.
+constexpr int kLineBuffer = 256;
+
+constexpr const char* kVxmNotice = "- Quirla model file";
+
+void copyText(char* dst, const char* src, size_t size) {
+  size_t n = std::strlen(src);
+  if (n >= size) n = size - 1;
+  std::memcpy(dst, src, n);
+  dst[n] = 0;
+}
+
+// The slot's name is the part of its path after the last backslash.
+void slotSetName(VxmTexture* slot) {
+  char* cut = std::strrchr(slot->path, '\\');
+  slot->name = cut ? cut + 1 : slot->path;
+}
+
+void slotClear(VxmTexture* slot) {
+  slot->bitmap = nullptr;
+  slot->path[0] = 0;
+  slot->name = slot->path;
+}
+
+bool triIndicesValid(const VxmModel* model, const VxmTri* tri) {
+  for (int k = 0; k < 3; ++k)
+    if (tri->v[k] < 0 || tri->v[k] >= model->vertexCount) return false;
+  return true;
+}
+
+void freeTables(VxmModel* model) {
+  vxmMemFree(model->vertices);
+  vxmMemFree(model->tris);
+  vxmMemFree(model->vertexNormals);
+  model->vertices = nullptr;
+  model->tris = nullptr;
+  model->vertexNormals = nullptr;
+  model->vertexCount = 0;
+  model->triCount = 0;
+  model->vertexNormalCount = 0;
+}
+
+void freeSlotBitmaps(VxmModel* model) {
+  int count = model->textureCount;
+  if (count > VXM_MAX_TEXTURES) count = VXM_MAX_TEXTURES;
+  for (int i = 0; i < count; ++i) {
+    if (model->textures[i].bitmap) vxmBitmapFree(model->textures[i].bitmap);
+    slotClear(&model->textures[i]);
+  }
+  model->textureCount = 0;
+}
+
+bool equalsIgnoringCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    char ca = (*a >= 'A' && *a <= 'Z') ? (char)(*a - 'A' + 'a') : *a;
+    char cb = (*b >= 'A' && *b <= 'Z') ? (char)(*b - 'A' + 'a') : *b;
+    if (ca != cb) return false;
+  }
+  return *a == *b;
+}
+
+// Facet texture coordinates: texels times 4096, truncated toward zero, kept inside 32 bits.
+int32_t texelsToFixed(float texels) {
+  double value = (double)texels * 4096.0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  return (int32_t)value;
+}
+
+bool coordInside(int32_t value, int32_t size) { return value >= 0 && (int64_t)value < (int64_t)size * 4096; }
+
+void untextureInvalidCoords(VxmModel* model) {
+  for (int32_t i = model->triCount - 1; i >= 0; --i) {
+    VxmTri* tri = &model->tris[i];
+    const VxmBitmap* bitmap = tri->texture;
+    if (!bitmap) continue;
+    bool inside = true;
+    for (int k = 0; k < 3; ++k)
+      inside = inside && coordInside(tri->uv[2 * k], bitmap->width) && coordInside(tri->uv[2 * k + 1], bitmap->height);
+    if (!inside) {
+      tri->texture = nullptr;
+      tri->colour = VXM_DEFAULT_COLOUR;
+    }
+  }
+}
+
+// --- Double-siding: a hash of facets by their vertex triple up to rotation ---------------------
+
+struct Triple {
+  int32_t a, b, c;
+};
+
+bool tripleLess(const Triple& x, const Triple& y) {
+  if (x.a != y.a) return x.a < y.a;
+  if (x.b != y.b) return x.b < y.b;
+  return x.c < y.c;
+}
+
+// The smallest of the three rotations: two triples are rotations of each other exactly when
+// their canonical forms are equal.
+Triple canonicalRotation(int32_t a, int32_t b, int32_t c) {
+  Triple best = {a, b, c}, r1 = {b, c, a}, r2 = {c, a, b};
+  if (tripleLess(r1, best)) best = r1;
+  if (tripleLess(r2, best)) best = r2;
+  return best;
+}
+
+uint32_t tripleHash(const Triple& t) {
+  uint32_t h = (uint32_t)t.a * 0x9E3779B1u;
+  h ^= (uint32_t)t.b * 0x85EBCA77u + (h << 6) + (h >> 2);
+  h ^= (uint32_t)t.c * 0xC2B2AE3Du + (h << 6) + (h >> 2);
+  h ^= h >> 15;
+  return h;
+}
+
+struct FacetHash {
+  int32_t* slots;  // facet indices, -1 for empty
+  uint32_t mask;
+};
+
+bool tripleEqual(const Triple& x, const Triple& y) { return x.a == y.a && x.b == y.b && x.c == y.c; }
+
+Triple facetKey(const VxmTri* tri) { return canonicalRotation(tri->v[0], tri->v[1], tri->v[2]); }
+
+// True when a facet with this canonical triple is in the table; inserts `facet` when it is not
+// and `facet` is not -1.
+bool facetHashFind(FacetHash* hash, const VxmTri* tris, const Triple& key, int32_t facet) {
+  uint32_t at = tripleHash(key) & hash->mask;
+  for (;;) {
+    int32_t held = hash->slots[at];
+    if (held < 0) {
+      if (facet >= 0) hash->slots[at] = facet;
+      return false;
+    }
+    if (tripleEqual(facetKey(&tris[held]), key)) return true;
+    at = (at + 1) & hash->mask;
+  }
+}
+
+}  // namespace
+
+// --- Creation and release ----------------------------------------------------------------------
+
+VxmModel* vxmModelCreate(int32_t vertexCount, int32_t vertexNormalCount, int32_t triCount) {
+  if (vertexCount < 1 || vertexNormalCount < 0 || triCount < 1) {
+    APP_TRACE("Invalid Parameters");
+    return nullptr;
+  }
+  VxmModel* model = static_cast<VxmModel*>(vxmMemAlloc(sizeof(VxmModel)));
+  if (!model) {
+    MODEL_OUT_OF_MEMORY();
+    return nullptr;
+  }
+  std::memset(model, 0, sizeof *model);
+  for (int i = 0; i < VXM_MAX_TEXTURES; ++i) slotClear(&model->textures[i]);
+  if (!vxmModelInit(model, vertexCount, vertexNormalCount, triCount)) {
+    APP_TRACE("Failed to initialise model");
+    vxmMemFree(model);
+    return nullptr;
+  }
+  return model;
+}
+
+// Called by vxmModelCreate on a zeroed record. On a record in use it also releases the slot
+// bitmaps, which would otherwise be lost when the texture count goes back to 0.
+bool vxmModelInit(VxmModel* model, int32_t vertexCount, int32_t vertexNormalCount, int32_t triCount) {
+  if (!model || vertexCount <= 0 || vertexNormalCount < 0 || triCount <= 0) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  freeTables(model);
+  freeSlotBitmaps(model);
+  int32_t vertexBytes = 0, triBytes = 0, normalBytes = 0;
+  if (!vxmMemMulSize(vertexCount, sizeof(VxmVector), &vertexBytes) ||
+      !vxmMemMulSize(triCount, sizeof(VxmTri), &triBytes) ||
+      !vxmMemMulSize(vertexNormalCount, sizeof(VxmVector), &normalBytes)) {
+    MODEL_OUT_OF_MEMORY();
+    return false;
+  }
+  model->vertices = static_cast<VxmVector*>(vxmMemCalloc(vertexCount, sizeof(VxmVector)));
+  if (model->vertices) model->tris = static_cast<VxmTri*>(vxmMemCalloc(triCount, sizeof(VxmTri)));
+  if (model->tris && vertexNormalCount > 0)
+    model->vertexNormals = static_cast<VxmVector*>(vxmMemCalloc(vertexNormalCount, sizeof(VxmVector)));
+  if (!model->vertices || !model->tris || (vertexNormalCount > 0 && !model->vertexNormals)) {
+    freeTables(model);
+    MODEL_OUT_OF_MEMORY();
+    return false;
+  }
+  model->vertexCount = vertexCount;
+  model->triCount = triCount;
+  model->vertexNormalCount = vertexNormalCount;
+  model->textureCount = 0;
+  vxmMatIdentity(&model->matrix);
+  model->highlight = false;
+  model->highlightValue = VXM_DEFAULT_HIGHLIGHT_VALUE;
+  model->averageNormals = false;
+  for (int32_t i = 0; i < triCount; ++i) {
+    VxmTri* tri = &model->tris[i];
+    tri->texture = nullptr;
+    tri->colour = VXM_DEFAULT_COLOUR;
+    tri->n[0] = tri->n[1] = tri->n[2] = -1;
+  }
+  return true;
+}
+
+void vxmModelFree(VxmModel* model) {
+  if (!model) return;
+  freeTables(model);
+  freeSlotBitmaps(model);
+  vxmMemFree(model);
+}
+
+// --- Measures ----------------------------------------------------------------------------------
+
+bool vxmModelGetExtents(const VxmModel* model, VxmVector* min, VxmVector* max) {
+  if (!model || !min || !max) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  if (model->vertexCount <= 0 || !model->vertices) return false;
+  VxmVector lo = model->vertices[0], hi = model->vertices[0];
+  for (int32_t i = 0; i < model->vertexCount; ++i) {
+    const VxmVector& v = model->vertices[i];
+    if (v.x < lo.x) lo.x = v.x; else if (v.x > hi.x) hi.x = v.x;
+    if (v.y < lo.y) lo.y = v.y; else if (v.y > hi.y) hi.y = v.y;
+    if (v.z < lo.z) lo.z = v.z; else if (v.z > hi.z) hi.z = v.z;
+  }
+  *min = lo;
+  *max = hi;
+  return true;
+}
+
+bool vxmModelGetCentre(const VxmModel* model, VxmVector* centre) {
+  if (!model || !centre) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  VxmVector lo, hi;
+  if (!vxmModelGetExtents(model, &lo, &hi)) {
+    APP_TRACE("Failed to get model extents");
+    return false;
+  }
+  centre->x = (float)(((double)lo.x + hi.x) * 0.5);
+  centre->y = (float)(((double)lo.y + hi.y) * 0.5);
+  centre->z = (float)(((double)lo.z + hi.z) * 0.5);
+  return true;
+}
+
+bool vxmModelGetRadius(const VxmModel* model, const VxmVector* point, float* radius) {
+  if (!model || !point || !radius) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  double best = 0.0;
+  for (int32_t i = 0; model->vertices && i < model->vertexCount; ++i) {
+    const VxmVector& v = model->vertices[i];
+    double dx = (double)v.x - point->x, dy = (double)v.y - point->y, dz = (double)v.z - point->z;
+    double d = vxmMathSqrt(dx * dx + dy * dy + dz * dz);
+    if (d > best) best = d;
+  }
+  *radius = (float)best;
+  return true;
+}
+
+// --- Normals -----------------------------------------------------------------------------------
+
+bool vxmModelCalcSurfaceNormals(VxmModel* model) {
+  if (!model) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  for (int32_t i = 0; model->tris && i < model->triCount; ++i) {
+    VxmTri* tri = &model->tris[i];
+    if (!triIndicesValid(model, tri)) {  // never read outside the vertex table
+      tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
+      continue;
+    }
+    const VxmVector* v = model->vertices;
+    vxmVtxTriNormal(&tri->normal, &v[tri->v[0]], &v[tri->v[1]], &v[tri->v[2]]);
+    vxmVecNormalise(&tri->normal);
+  }
+  return true;
+}
+
+bool vxmModelCalcAverageNormals(VxmModel* model) {
+  if (!model) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  vxmMemFree(model->vertexNormals);
+  model->vertexNormals = nullptr;
+  model->vertexNormalCount = 0;
+  int32_t bytes = 0;
+  VxmVector* normals = nullptr;
+  if (vxmMemMulSize(model->vertexCount, sizeof(VxmVector), &bytes))
+    normals = static_cast<VxmVector*>(vxmMemCalloc(model->vertexCount, sizeof(VxmVector)));
+  if (!normals) {
+    // No table any more: no facet may name an entry of it.
+    for (int32_t i = 0; model->tris && i < model->triCount; ++i)
+      model->tris[i].n[0] = model->tris[i].n[1] = model->tris[i].n[2] = -1;
+    MODEL_OUT_OF_MEMORY();
+    return false;
+  }
+  model->vertexNormals = normals;
+  model->vertexNormalCount = model->vertexCount;
+  for (int32_t i = 0; i < model->triCount; ++i) {
+    VxmTri* tri = &model->tris[i];
+    for (int k = 0; k < 3; ++k) {
+      int32_t index = tri->v[k];
+      if (index < 0 || index >= model->vertexCount) {
+        APP_TRACE("Invalid vertex index");
+        return false;
+      }
+      vxmVecAdd(&normals[index], &tri->normal);
+    }
+    for (int k = 0; k < 3; ++k) tri->n[k] = tri->v[k];
+  }
+  for (int32_t i = 0; i < model->vertexCount; ++i) vxmVecNormalise(&normals[i]);
+  model->averageNormals = true;
+  return true;
+}
+
+// --- Surface of revolution ---------------------------------------------------------------------
+
+VxmModel* vxmModelCreateLathe(const VxmVector* profile, int32_t profileCount, const VxmVector* profileNormals,
+                              int32_t segments) {
+  if (!profile) {
+    APP_TRACE("Invalid Parameters");
+    return nullptr;
+  }
+  const int64_t points = profileCount, rings = segments;
+  const int64_t vertexCount = points * rings, triCount = (points - 1) * rings * 2;
+  if (points < 1 || rings < 1 || vertexCount < 1 || triCount < 1 || vertexCount > INT32_MAX ||
+      triCount > INT32_MAX) {
+    APP_TRACE("Invalid Parameters");
+    APP_TRACE("Failed to create model");
+    return nullptr;
+  }
+  VxmModel* model = vxmModelCreate((int32_t)vertexCount, (int32_t)vertexCount, (int32_t)triCount);
+  if (!model) {
+    APP_TRACE("Failed to create model");
+    return nullptr;
+  }
+  const int32_t p = profileCount, s = segments;
+  const float step = (float)((double)6.2831855f / s);
+  float angle = 0.0f;
+  for (int32_t r = 0; r < s; ++r) {
+    VxmMatrix turn;
+    vxmMatRotateY(&turn, angle);
+    vxmVtxTransform(&model->vertices[r * p], &turn, profile, p);
+    if (profileNormals) vxmVecRotate(&model->vertexNormals[r * p], &turn, profileNormals, p);
+    angle = (float)((double)angle + step);
+  }
+  VxmTri* tri = model->tris;
+  auto facet = [&tri](int32_t a, int32_t b, int32_t c) {
+    tri->v[0] = a;
+    tri->v[1] = b;
+    tri->v[2] = c;
+    // The model has one vertex normal per vertex: each corner names its own.
+    tri->n[0] = a;
+    tri->n[1] = b;
+    tri->n[2] = c;
+    ++tri;
+  };
+  for (int32_t r = 0; r + 1 < s; ++r)
+    for (int32_t k = 0; k + 1 < p; ++k) {
+      int32_t i = r * p + k;
+      facet(i, i + p, i + 1);
+      facet(i + 1, i + p, i + 1 + p);
+    }
+  for (int32_t k = 0; k + 1 < p; ++k) {  // the band that closes the last ring onto ring 0
+    int32_t j = (s - 1) * p + k;
+    facet(j, k, j + 1);
+    facet(j + 1, k, k + 1);
+  }
+  if (!vxmModelCalcSurfaceNormals(model)) {
+    APP_TRACE("Failed to calculate surface normals");
+    vxmModelFree(model);
+    return nullptr;
+  }
+  return model;
+}
+
+// --- Double-sided facets -----------------------------------------------------------------------
+
+// Every facet is followed by its reversed twin (b, a, c) unless the facet table already holds a
+// rotation of (a, c, b). A hash of the facets by rotation-free vertex triple replaces a search of
+// the whole table per facet, with the same result.
+void vxmModelMakeDoubleSided(VxmModel* model) {
+  if (!model) return;
+  appStatusText("Making all facets double-sided...");
+  const int32_t count = model->triCount;
+  if (count < 1 || !model->tris) {
+    appStatusText(nullptr);
+    return;
+  }
+  int64_t capacity = 1;
+  while (capacity < 2 * (int64_t)count) capacity <<= 1;
+  int32_t workBytes = 0, hashBytes = 0;
+  VxmTri* work = nullptr;
+  FacetHash hash = {nullptr, (uint32_t)(capacity - 1)};
+  if (vxmMemMulSize(2 * (int64_t)count, sizeof(VxmTri), &workBytes) &&
+      vxmMemMulSize(capacity, sizeof(int32_t), &hashBytes)) {
+    work = static_cast<VxmTri*>(vxmMemAlloc((size_t)workBytes));
+    if (work) hash.slots = static_cast<int32_t*>(vxmMemAlloc((size_t)hashBytes));
+  }
+  if (!work || !hash.slots) {  // the model stays as it was
+    vxmMemFree(work);
+    MODEL_OUT_OF_MEMORY();
+    appStatusText(nullptr);
+    return;
+  }
+  std::memset(hash.slots, 0xFF, (size_t)hashBytes);
+  const VxmTri* tris = model->tris;
+  for (int32_t i = 0; i < count; ++i) facetHashFind(&hash, tris, facetKey(&tris[i]), i);
+
+  int32_t written = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const VxmTri& f = tris[i];
+    work[written++] = f;
+    Triple twin = canonicalRotation(f.v[0], f.v[2], f.v[1]);
+    if (!facetHashFind(&hash, tris, twin, -1)) {
+      VxmTri copy = f;
+      copy.v[0] = f.v[1];
+      copy.v[1] = f.v[0];
+      work[written++] = copy;
+    }
+    appProgress((uint32_t)i, (uint32_t)count);
+  }
+  vxmMemFree(hash.slots);
+  // Shrinking cannot lose data; should it fail, the larger block serves as well.
+  VxmTri* shrunk = static_cast<VxmTri*>(vxmMemRealloc(work, (size_t)written * sizeof(VxmTri)));
+  if (shrunk) work = shrunk;
+  vxmMemFree(model->tris);
+  model->tris = work;
+  model->triCount = written;
+  vxmModelCalcSurfaceNormals(model);
+  appProgress(0, 1);
+  appStatusText(nullptr);
+}
+
+// --- Texture table -----------------------------------------------------------------------------
+
+bool vxmModelAddTexture(VxmModel* model, const char* path) {
+  if (!model || !path) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  if (model->textureCount >= VXM_MAX_TEXTURES) {
+    APP_TRACE("Attemp to exceed %d model textures", (int)VXM_MAX_TEXTURES);
+    return false;
+  }
+  VxmBitmap* bitmap = vxmBitmapLoadBMP(path);
+  if (!bitmap) {
+    APP_TRACE("Failed to load bitmap: %s", path);
+    return false;
+  }
+  VxmTexture* slot = &model->textures[model->textureCount];
+  slot->bitmap = bitmap;
+  copyText(slot->path, path, sizeof slot->path);
+  slotSetName(slot);
+  ++model->textureCount;
+  return true;
+}
+
+bool vxmModelRemoveTexture(VxmModel* model, int32_t slot) {
+  if (!model) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  if (slot < 0 || slot >= model->textureCount) {
+    APP_TRACE("Invalid model image ID");
+    return false;
+  }
+  VxmBitmap* removed = model->textures[slot].bitmap;
+  for (int32_t i = 0; removed && i < model->triCount; ++i)
+    if (model->tris[i].texture == removed) {
+      model->tris[i].texture = nullptr;
+      model->tris[i].colour = VXM_DEFAULT_COLOUR;
+    }
+  int32_t last = model->textureCount - 1;
+  if (slot != last) {
+    VxmTexture* hole = &model->textures[slot];
+    std::memcpy(hole->path, model->textures[last].path, sizeof hole->path);
+    slotSetName(hole);
+    hole->bitmap = model->textures[last].bitmap;
+  }
+  slotClear(&model->textures[last]);
+  model->textureCount = last;
+  if (removed) vxmBitmapFree(removed);
+  return true;
+}
+
+// A slot that fails to reload is left without a bitmap and its facets become plain grey ones,
+// so that nothing refers to the freed bitmap.
+void vxmModelReloadTextures(VxmModel* model) {
+  if (!model) return;
+  for (int32_t s = 0; s < model->textureCount && s < VXM_MAX_TEXTURES; ++s) {
+    VxmTexture* slot = &model->textures[s];
+    VxmBitmap* old = slot->bitmap;
+    VxmBitmap* fresh = vxmBitmapLoadBMP(slot->path);
+    if (!fresh) {
+      char text[APP_TRACE_MESSAGE];
+      std::snprintf(text, sizeof text, "Failed to load texture\n'%s'.", slot->path);
+      appWarning(text);
+    }
+    for (int32_t i = 0; old && i < model->triCount; ++i) {
+      VxmTri* tri = &model->tris[i];
+      if (tri->texture != old) continue;
+      tri->texture = fresh;
+      if (!fresh) tri->colour = VXM_DEFAULT_COLOUR;
+    }
+    if (old) vxmBitmapFree(old);
+    slot->bitmap = fresh;
+  }
+}
+
+void vxmModelValidateTextureCoords(VxmModel* model) {
+  if (!model || !model->tris) return;
+  untextureInvalidCoords(model);
+}
+
+// --- VXM files ---------------------------------------------------------------------------------
+
+VxmModel* vxmModelLoad(const char* fileName) {
+  if (!fileName) {
+    APP_TRACE("Invalid Parameters");
+    return nullptr;
+  }
+  const char* dot = std::strrchr(fileName, '.');
+  if (dot && equalsIgnoringCase(dot, ".3DS")) return vxmModelLoad3DS(fileName);
+  return vxmModelLoadVXM(fileName);
+}
+
+namespace {
+
+// Bytes in the file, or -1 when it cannot be measured.
+long long fileSize(const char* path) {
+  FILE* file = appFileOpen(path, "rb");
+  if (!file) return -1;
+  long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+  std::fclose(file);
+  return size;
+}
+
+bool skipLine(FILE* file) {
+  char line[kLineBuffer];
+  return std::fgets(line, sizeof line, file) != nullptr;
+}
+
+bool readVector(FILE* file, VxmVector* v) {
+  return std::fscanf(file, "%f %f %f\n", &v->x, &v->y, &v->z) == 3 && std::isfinite(v->x) &&
+         std::isfinite(v->y) && std::isfinite(v->z);
+}
+
+// The fewest bytes that a vertex (or normal), facet and textured-facet line can take: the
+// numbers of one digit and the white space after them.
+constexpr long long kMinVertexBytes = 6, kMinFacetBytes = 12, kMinTexturedBytes = 16;
+
+enum NormalMode { NORMALS_NONE, NORMALS_EXPLICIT, NORMALS_AVERAGE };
+
+// Reads the open file; returns the model or null with everything it made released.
+VxmModel* readVxm(FILE* file, const char* path, long long size) {
+  VxmModel* model = nullptr;
+#define VXM_READ_FAILED()                              \
+  do {                                                 \
+    APP_TRACE("Failed to read from file: %s", path);   \
+    vxmModelFree(model);                               \
+    return nullptr;                                    \
+  } while (0)
+
+  if (!skipLine(file)) VXM_READ_FAILED();  // the notice line
+  char version[kLineBuffer];
+  if (std::fscanf(file, "Version: %255s\n", version) != 1) VXM_READ_FAILED();
+  if (std::strcmp(version, "2.10") != 0) {
+    APP_TRACE("vxmModelLoadVXM() : Unknown VXM file version: %s", path);
+    return nullptr;
+  }
+  int vertexCount = 0, triCount = 0, textureCount = 0, texturedCount = 0, highlightValue = 0;
+  char normalsWord[kLineBuffer], highlightWord[kLineBuffer];
+  if (std::fscanf(file, "Number of vertices: %d\n", &vertexCount) != 1) VXM_READ_FAILED();
+  if (std::fscanf(file, "Number of facets: %d\n", &triCount) != 1) VXM_READ_FAILED();
+  if (std::fscanf(file, "Number of textures: %d\n", &textureCount) != 1) VXM_READ_FAILED();
+  if (std::fscanf(file, "Number of texture triangles: %d\n", &texturedCount) != 1) VXM_READ_FAILED();
+  if (std::fscanf(file, "Vertex normals: %255s\n", normalsWord) != 1) VXM_READ_FAILED();
+  if (std::fscanf(file, "Highlight: %255s\n", highlightWord) != 1) VXM_READ_FAILED();
+  if (std::fscanf(file, "Highlight Value: %d\n", &highlightValue) != 1) VXM_READ_FAILED();
+  NormalMode mode = equalsIgnoringCase(normalsWord, "yes")       ? NORMALS_EXPLICIT
+                    : equalsIgnoringCase(normalsWord, "average") ? NORMALS_AVERAGE
+                                                                 : NORMALS_NONE;
+  if (textureCount > VXM_MAX_TEXTURES) VXM_READ_FAILED();
+  // A file cannot hold more lines than its bytes allow: refuse such counts before allocating.
+  if (size >= 0) {
+    long long least = (long long)(vertexCount > 0 ? vertexCount : 0) * kMinVertexBytes *
+                          (mode == NORMALS_EXPLICIT ? 2 : 1) +
+                      (long long)(triCount > 0 ? triCount : 0) * kMinFacetBytes +
+                      (long long)(texturedCount > 0 ? texturedCount : 0) * kMinTexturedBytes;
+    if (least > size) VXM_READ_FAILED();
+  }
+  model = vxmModelCreate(vertexCount, mode == NORMALS_NONE ? 0 : vertexCount, triCount);
+  if (!model) {
+    APP_TRACE("Failed to create model");
+    return nullptr;
+  }
+  model->highlight = equalsIgnoringCase(highlightWord, "yes");
+  model->highlightValue = highlightValue;
+
+  skipLine(file);  // "Texture List:"
+  for (int i = 0; i < textureCount; ++i) {
+    VxmTexture* slot = &model->textures[model->textureCount];
+    if (!std::fgets(slot->path, kLineBuffer, file)) VXM_READ_FAILED();
+    size_t length = std::strlen(slot->path);
+    if (length > 0 && slot->path[length - 1] == '\n') slot->path[length - 1] = 0;
+    slot->bitmap = vxmBitmapLoadBMP(slot->path);
+    if (!slot->bitmap) {
+      char question[APP_TRACE_MESSAGE];
+      std::snprintf(question, sizeof question,
+                    "Failed to load texture '%s' while opening model.\n"
+                    "Do you wish to remove this texture from the model?",
+                    slot->path);
+      if (!appAskYesNo(question)) {
+        vxmModelFree(model);
+        return nullptr;
+      }
+    }
+    slotSetName(slot);
+    ++model->textureCount;
+  }
+
+  skipLine(file);  // "Vertex list:"
+  for (int32_t i = 0; i < model->vertexCount; ++i)
+    if (!readVector(file, &model->vertices[i])) VXM_READ_FAILED();
+  if (mode == NORMALS_EXPLICIT) {
+    skipLine(file);  // the normals' heading
+    for (int32_t i = 0; i < model->vertexCount; ++i)
+      if (!readVector(file, &model->vertexNormals[i])) VXM_READ_FAILED();
+  }
+
+  skipLine(file);  // "Tri list (v0 v1 v2 R G B):"
+  for (int32_t i = 0; i < model->triCount; ++i) {
+    VxmTri* tri = &model->tris[i];
+    int red, green, blue;
+    if (std::fscanf(file, "%d %d %d %d %d %d\n", &tri->v[0], &tri->v[1], &tri->v[2], &red, &green, &blue) != 6)
+      VXM_READ_FAILED();
+    if (!triIndicesValid(model, tri)) VXM_READ_FAILED();  // a facet must name vertices of the table
+    tri->colour = ((uint32_t)(red & 0xFF) << 16) | ((uint32_t)(green & 0xFF) << 8) | (uint32_t)(blue & 0xFF);
+  }
+
+  skipLine(file);  // "Textured Tri List (...):"
+  for (int i = 0; i < texturedCount; ++i) {
+    int facet, slot;
+    float uv[6];
+    if (std::fscanf(file, "%d %d %f %f %f %f %f %f\n", &facet, &slot, &uv[0], &uv[1], &uv[2], &uv[3], &uv[4],
+                    &uv[5]) != 8)
+      VXM_READ_FAILED();
+    for (float value : uv)
+      if (!std::isfinite(value)) VXM_READ_FAILED();
+    if (slot < 0 || slot >= model->textureCount) {
+      APP_TRACE("Invlid texture ID while loading VML");
+      continue;
+    }
+    if (facet < 0 || facet >= model->triCount) VXM_READ_FAILED();
+    VxmTri* tri = &model->tris[facet];
+    tri->texture = model->textures[slot].bitmap;
+    for (int k = 0; k < 6; ++k) tri->uv[k] = texelsToFixed(uv[k]);
+  }
+#undef VXM_READ_FAILED
+
+  copyText(model->fileName, path, sizeof model->fileName);
+  if (!vxmModelCalcSurfaceNormals(model)) {
+    APP_TRACE("Failed to calculate surface normals");
+    vxmModelFree(model);
+    return nullptr;
+  }
+  if (mode == NORMALS_EXPLICIT) {
+    for (int32_t i = 0; i < model->triCount; ++i)
+      for (int k = 0; k < 3; ++k) model->tris[i].n[k] = model->tris[i].v[k];
+  } else if (mode == NORMALS_AVERAGE && !vxmModelCalcAverageNormals(model)) {
+    APP_TRACE("Failed to calculate average vertex normals");
+    vxmModelFree(model);
+    return nullptr;
+  }
+  // Slots whose bitmap could not be loaded (and that the user chose to drop) go; the last slot
+  // fills each hole.
+  for (int32_t s = 0; s < model->textureCount;) {
+    if (model->textures[s].bitmap) {
+      ++s;
+      continue;
+    }
+    int32_t last = model->textureCount - 1;
+    if (s != last) {
+      std::memcpy(model->textures[s].path, model->textures[last].path, sizeof model->textures[s].path);
+      slotSetName(&model->textures[s]);
+      model->textures[s].bitmap = model->textures[last].bitmap;
+    }
+    slotClear(&model->textures[last]);
+    model->textureCount = last;
+  }
+  // The fills read texels without checks: coordinates outside their bitmap never reach them.
+  untextureInvalidCoords(model);
+  return model;
+}
+
+}  // namespace
+
+VxmModel* vxmModelLoadVXM(const char* fileName) {
+  if (!fileName) {
+    APP_TRACE("Invalid Parameters");
+    return nullptr;
+  }
+  char path[APP_PATH_LENGTH];
+  if (!appLocateFile(fileName, path)) {
+    APP_TRACE("Failed to validate file: %s", fileName);
+    return nullptr;
+  }
+  long long size = fileSize(path);
+  FILE* file = appFileOpen(path, "r");
+  if (!file) {
+    APP_TRACE("Failed to open file: %s", path);
+    return nullptr;
+  }
+  VxmModel* model = readVxm(file, path, size);
+  std::fclose(file);
+  return model;
+}
+
+bool vxmModelSaveVXM(VxmModel* model, const char* fileName) {
+  if (!model || !fileName) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  FILE* file = appFileOpen(fileName, "w");
+  if (!file) {
+    APP_TRACE("Failed to open file: %s", fileName);
+    return false;
+  }
+  int textured = 0;
+  for (int32_t i = 0; i < model->triCount; ++i)
+    if (model->tris[i].texture) ++textured;
+  const bool explicitNormals = !model->averageNormals && model->vertexNormals;
+  std::fprintf(file, "VOXIM Model Format %s\n", kVxmNotice);
+  std::fprintf(file, "Version: 2.10\n");
+  std::fprintf(file, "Number of vertices: %d\n", (int)model->vertexCount);
+  std::fprintf(file, "Number of facets: %d\n", (int)model->triCount);
+  std::fprintf(file, "Number of textures: %d\n", (int)model->textureCount);
+  std::fprintf(file, "Number of texture triangles: %d\n", textured);
+  std::fprintf(file, "Vertex normals: %s\n", model->averageNormals ? "Average" : explicitNormals ? "Yes" : "No");
+  std::fprintf(file, "Highlight: %s\n", model->highlight ? "Yes" : "No");
+  std::fprintf(file, "Highlight Value: %d\n", (int)model->highlightValue);
+  std::fprintf(file, "Texture List:\n");
+  for (int32_t s = 0; s < model->textureCount && s < VXM_MAX_TEXTURES; ++s)
+    std::fprintf(file, "%s\n", model->textures[s].path);
+  std::fprintf(file, "Vertex list:\n");
+  for (int32_t i = 0; i < model->vertexCount; ++i) {
+    const VxmVector& v = model->vertices[i];
+    std::fprintf(file, "%f %f %f\n", v.x, v.y, v.z);
+  }
+  if (explicitNormals) {
+    // Recorded as "Yes": the normals follow, so that the file reads back.
+    std::fprintf(file, "Vertex normal list:\n");
+    for (int32_t i = 0; i < model->vertexCount; ++i) {
+      VxmVector n = i < model->vertexNormalCount ? model->vertexNormals[i] : VxmVector{0.0f, 0.0f, 0.0f};
+      std::fprintf(file, "%f %f %f\n", n.x, n.y, n.z);
+    }
+  }
+  std::fprintf(file, "Tri list (v0 v1 v2 R G B):\n");
+  for (int32_t i = 0; i < model->triCount; ++i) {
+    const VxmTri& t = model->tris[i];
+    std::fprintf(file, "%d %d %d %d %d %d\n", (int)t.v[0], (int)t.v[1], (int)t.v[2], (int)((t.colour >> 16) & 0xFF),
+                 (int)((t.colour >> 8) & 0xFF), (int)(t.colour & 0xFF));
+  }
+  std::fprintf(file, "Textured Tri List (TRI-INDEX TEX-INDEX u0 v0 u1 v1 u2 v2):\n");
+  for (int32_t i = 0; i < model->triCount; ++i) {
+    const VxmTri& t = model->tris[i];
+    if (!t.texture) continue;
+    int slot = -1;
+    for (int32_t s = 0; s < model->textureCount && s < VXM_MAX_TEXTURES && slot < 0; ++s)
+      if (model->textures[s].bitmap == t.texture) slot = s;
+    if (slot < 0) {
+      APP_TRACE("Could not find texture index");
+      slot = 0;
+    }
+    const double toTexels = 0.000244140625;
+    std::fprintf(file, "%d %d %f %f %f %f %f %f\n", (int)i, slot, t.uv[0] * toTexels, t.uv[1] * toTexels,
+                 t.uv[2] * toTexels, t.uv[3] * toTexels, t.uv[4] * toTexels, t.uv[5] * toTexels);
+  }
+  std::fclose(file);
+  if (fileName != model->fileName) copyText(model->fileName, fileName, sizeof model->fileName);
+  return true;
+}
