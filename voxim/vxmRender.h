@@ -32,3 +32,28 @@ bool vxmRenderModelTri(VxmModel* model, int32_t index);
 void vxmRenderHighlightTri(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                            uint32_t colour);
 void vxmRenderInvertRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+
+// The work buffers' capacities and whether each is present (a failed growth leaves it missing),
+// for tests and diagnostics.
+struct VxmRenderLimits {
+  int32_t maxViewVertices, maxVertexShades, maxRenderTris, maxScanlines;
+  bool viewVertices, vertexShades, renderTris, scanlines;
+  bool depthWanted, depthBuffer;
+  int32_t renderTriCount;  // visible facets of the last frame
+};
+void vxmRenderGetLimits(VxmRenderLimits* limits);
+
+// How the screensaver fits a model into a square of `side` pixels: turned about its centre
+// (base = translation by minus the centre) and scaled by (side >> 1) / (radius * 1.05) so that it
+// fills a circle of screenRadius = trunc((side >> 1) * 0.952381) pixels. A model without extent
+// gets scale 1. The program's model matrix is base followed by its rotations; view goes to
+// vxmRenderSetViewMatrix.
+struct VxmRenderFit {
+  VxmVector centre;
+  float radius;
+  float scale;
+  int32_t screenRadius;
+  VxmMatrix base;
+  VxmMatrix view;
+};
+bool vxmRenderFitModel(const VxmModel* model, int32_t side, VxmRenderFit* fit);

@@ -1,0 +1,363 @@
+// RndrFill.cpp: the rasteriser of module Rndr: edge set-up and edge walk into the scanline
+// tables, the colour span loops with their depth test, the wireframe lines, the selection
+// highlight and the inverting rectangle. Every corner given here lies inside the target.
+#include <cstddef>
+
+#include "RndrInternal.h"
+
+// --- Edge walk -----------------------------------------------------------------------------------
+
+// Writes the carried values as the entry of one row, on the left or the right side.
+template <bool Left, int Carry>
+static inline void rndrPut(VxmScanline* entry, uint8_t* pixel, int32_t depthIndex, float depth,
+                           int32_t shade, int32_t u, int32_t v) {
+  if (Left) {
+    entry->leftPixel = pixel;
+    if (Carry & RNDR_CARRY_DEPTH) {
+      entry->leftDepthIndex = depthIndex;
+      entry->leftDepth = depth;
+    }
+    if (Carry & RNDR_CARRY_SHADE) entry->leftShade = shade;
+    if (Carry & RNDR_CARRY_UV) {
+      entry->leftU = u;
+      entry->leftV = v;
+    }
+  } else {
+    entry->rightPixel = pixel;
+    if (Carry & RNDR_CARRY_DEPTH) entry->rightDepth = depth;
+    if (Carry & RNDR_CARRY_SHADE) entry->rightShade = shade;
+    if (Carry & RNDR_CARRY_UV) {
+      entry->rightU = u;
+      entry->rightV = v;
+    }
+  }
+}
+
+// Walks the edge from corner a up to corner b (a.y <= b.y), writing one entry per row from a's
+// row to b's. A flat edge's entry is the column at which it leaves the row; a steep edge moves
+// one row per step. Values step by (b - a) / steps: float for depth, truncating integer
+// division for shade, u and v.
+template <bool Left, int Carry>
+static void rndrWalkEdge(VxmRenderer* r, const VxmCorner& a, const VxmCorner& b) {
+  const int32_t dx = b.x - a.x;
+  const int32_t dy = b.y - a.y;
+  const int32_t adx = dx < 0 ? -dx : dx;
+  const int32_t column = dx < 0 ? -1 : 1;
+  const std::ptrdiff_t pixelColumn = 3 * column;
+  const std::ptrdiff_t stride = r->targetStride;
+  const int32_t width = r->targetWidth;
+
+  uint8_t* pixel = r->targetLines[a.y] + 3 * a.x;
+  int32_t depthIndex = (Carry & RNDR_CARRY_DEPTH) ? a.y * width + a.x : 0;
+  float depth = a.z;
+  int32_t shade = a.shade, u = a.u, v = a.v;
+  VxmScanline* entry = r->scanlines + (a.y - r->firstRow);
+
+  if (dy < adx) {
+    const float depthStep = (Carry & RNDR_CARRY_DEPTH) ? rndrDepthStep(a.z, b.z, adx) : 0.0f;
+    const int32_t shadeStep = (Carry & RNDR_CARRY_SHADE) ? (b.shade - a.shade) / adx : 0;
+    const int32_t uStep = (Carry & RNDR_CARRY_UV) ? (b.u - a.u) / adx : 0;
+    const int32_t vStep = (Carry & RNDR_CARRY_UV) ? (b.v - a.v) / adx : 0;
+    int32_t err = -(adx / 2);
+    for (int32_t i = 0; i < adx; ++i) {
+      err += dy;
+      if (err > 0) {
+        rndrPut<Left, Carry>(entry, pixel, depthIndex, depth, shade, u, v);
+        ++entry;
+        pixel += stride;
+        depthIndex += width;
+        err -= adx;
+      }
+      pixel += pixelColumn;
+      depthIndex += column;
+      if (Carry & RNDR_CARRY_DEPTH) depth += depthStep;
+      if (Carry & RNDR_CARRY_SHADE) shade += shadeStep;
+      if (Carry & RNDR_CARRY_UV) {
+        u += uStep;
+        v += vStep;
+      }
+    }
+    rndrPut<Left, Carry>(entry, pixel, depthIndex, depth, shade, u, v);
+    return;
+  }
+
+  rndrPut<Left, Carry>(entry, pixel, depthIndex, depth, shade, u, v);
+  if (dy == 0) return;
+  const float depthStep = (Carry & RNDR_CARRY_DEPTH) ? rndrDepthStep(a.z, b.z, dy) : 0.0f;
+  const int32_t shadeStep = (Carry & RNDR_CARRY_SHADE) ? (b.shade - a.shade) / dy : 0;
+  const int32_t uStep = (Carry & RNDR_CARRY_UV) ? (b.u - a.u) / dy : 0;
+  const int32_t vStep = (Carry & RNDR_CARRY_UV) ? (b.v - a.v) / dy : 0;
+  int32_t err = -(dy / 2);
+  for (int32_t i = 0; i < dy; ++i) {
+    if (Carry & RNDR_CARRY_DEPTH) depth += depthStep;
+    if (Carry & RNDR_CARRY_SHADE) shade += shadeStep;
+    if (Carry & RNDR_CARRY_UV) {
+      u += uStep;
+      v += vStep;
+    }
+    err += adx;
+    pixel += stride;
+    depthIndex += width;
+    if (err > 0) {
+      pixel += pixelColumn;
+      depthIndex += column;
+      err -= dy;
+    }
+    rndrPut<Left, Carry>(++entry, pixel, depthIndex, depth, shade, u, v);
+  }
+}
+
+// The three edges in their fixed order; where two meet at a row the later one's entry stands.
+template <int Carry>
+static void rndrEdges(VxmRenderer* r, const VxmCorner* c) {
+  if (c[0].y < c[1].y)
+    rndrWalkEdge<true, Carry>(r, c[0], c[1]);
+  else
+    rndrWalkEdge<false, Carry>(r, c[1], c[0]);
+  if (c[1].y < c[2].y)
+    rndrWalkEdge<true, Carry>(r, c[1], c[2]);
+  else
+    rndrWalkEdge<false, Carry>(r, c[2], c[1]);
+  if (c[0].y < c[2].y)
+    rndrWalkEdge<false, Carry>(r, c[0], c[2]);
+  else
+    rndrWalkEdge<true, Carry>(r, c[2], c[0]);
+}
+
+void rndrEdgeSetup(VxmRenderer* r, const VxmCorner* c, int carry) {
+  int32_t first = c[0].y, last = c[0].y;
+  for (int k = 1; k < 3; ++k) {
+    if (c[k].y < first) first = c[k].y;
+    if (c[k].y > last) last = c[k].y;
+  }
+  r->firstRow = first;
+  r->lastRow = last;
+  r->rowCount = last - first + 1;
+  switch (carry & 7) {
+    case 0: rndrEdges<0>(r, c); break;
+    case 1: rndrEdges<1>(r, c); break;
+    case 2: rndrEdges<2>(r, c); break;
+    case 3: rndrEdges<3>(r, c); break;
+    case 4: rndrEdges<4>(r, c); break;
+    case 5: rndrEdges<5>(r, c); break;
+    case 6: rndrEdges<6>(r, c); break;
+    default: rndrEdges<7>(r, c); break;
+  }
+}
+
+// --- Colour spans --------------------------------------------------------------------------------
+// Rows firstRow to lastRow - 1: the top row of a facet is never filled. In each row the pixels
+// from the left address up to, not including, the right address; a pixel is written only when
+// its depth is strictly smaller than the buffer's (or always, without a depth buffer).
+
+template <bool Depth>
+static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
+  const uint8_t blue = (uint8_t)colour, green = (uint8_t)(colour >> 8), red = (uint8_t)(colour >> 16);
+  const VxmScanline* row = r->scanlines;
+  const VxmScanline* const end = row + (r->rowCount - 1);
+  float* const depthBuffer = r->depthBuffer;
+  for (; row < end; ++row) {
+    uint8_t* pixel = row->leftPixel;
+    uint8_t* const stop = row->rightPixel;
+    if (pixel >= stop) continue;
+    if (Depth) {
+      const int32_t count = (int32_t)((stop - pixel) / 3);
+      const float depthStep = rndrDepthStep(row->leftDepth, row->rightDepth, count);
+      float depth = row->leftDepth;
+      float* depthEntry = depthBuffer + row->leftDepthIndex;
+      for (; pixel < stop; pixel += 3, ++depthEntry, depth += depthStep) {
+        if (depth < *depthEntry) {
+          *depthEntry = depth;
+          pixel[0] = blue;
+          pixel[1] = green;
+          pixel[2] = red;
+        }
+      }
+    } else {
+      for (; pixel < stop; pixel += 3) {
+        pixel[0] = blue;
+        pixel[1] = green;
+        pixel[2] = red;
+      }
+    }
+  }
+}
+
+void rndrFillFlat(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
+  if (r->depthBuffer) {
+    rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH);
+    rndrSpansFlat<true>(r, colour);
+  } else {
+    rndrEdgeSetup(r, c, 0);
+    rndrSpansFlat<false>(r, colour);
+  }
+}
+
+// Smooth colour: per channel base + floor(D * S / 2^20), at most 255, with D * S stepped along
+// the span by D * (shade step).
+static inline uint8_t rndrSmoothChannel(int32_t base, int32_t product) {
+  const int32_t value = base + (product >> 20);
+  return (uint8_t)(value > 255 ? 255 : value);
+}
+
+template <bool Depth>
+static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
+  const int32_t baseB = colour->base[0], baseG = colour->base[1], baseR = colour->base[2];
+  const int32_t dirB = colour->directional[0], dirG = colour->directional[1], dirR = colour->directional[2];
+  const VxmScanline* row = r->scanlines;
+  const VxmScanline* const end = row + (r->rowCount - 1);
+  float* const depthBuffer = r->depthBuffer;
+  for (; row < end; ++row) {
+    uint8_t* pixel = row->leftPixel;
+    uint8_t* const stop = row->rightPixel;
+    if (pixel >= stop) continue;
+    const int32_t count = (int32_t)((stop - pixel) / 3);
+    const int32_t shadeStep = (row->rightShade - row->leftShade) / count;
+    int32_t productB = dirB * row->leftShade, productG = dirG * row->leftShade, productR = dirR * row->leftShade;
+    const int32_t stepB = dirB * shadeStep, stepG = dirG * shadeStep, stepR = dirR * shadeStep;
+    float depthStep = 0.0f, depth = 0.0f;
+    float* depthEntry = nullptr;
+    if (Depth) {
+      depthStep = rndrDepthStep(row->leftDepth, row->rightDepth, count);
+      depth = row->leftDepth;
+      depthEntry = depthBuffer + row->leftDepthIndex;
+    }
+    for (; pixel < stop; pixel += 3) {
+      if (!Depth || depth < *depthEntry) {
+        if (Depth) *depthEntry = depth;
+        pixel[0] = rndrSmoothChannel(baseB, productB);
+        pixel[1] = rndrSmoothChannel(baseG, productG);
+        pixel[2] = rndrSmoothChannel(baseR, productR);
+      }
+      if (Depth) {
+        ++depthEntry;
+        depth += depthStep;
+      }
+      productB += stepB;
+      productG += stepG;
+      productR += stepR;
+    }
+  }
+}
+
+void rndrFillSmooth(VxmRenderer* r, const VxmCorner* c, const VxmSmoothColour* colour) {
+  if (r->depthBuffer) {
+    rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH | RNDR_CARRY_SHADE);
+    rndrSpansSmooth<true>(r, colour);
+  } else {
+    rndrEdgeSetup(r, c, RNDR_CARRY_SHADE);
+    rndrSpansSmooth<false>(r, colour);
+  }
+}
+
+// --- Wireframe -----------------------------------------------------------------------------------
+
+// A line from a up towards b (a.y <= b.y): max(|dx|, dy) pixels from a, b itself not written.
+static void rndrLine(VxmRenderer* r, const VxmCorner& a, const VxmCorner& b, uint32_t colour) {
+  const uint8_t blue = (uint8_t)colour, green = (uint8_t)(colour >> 8), red = (uint8_t)(colour >> 16);
+  const int32_t dx = b.x - a.x;
+  const int32_t dy = b.y - a.y;
+  const int32_t n = dx < 0 ? -dx : dx;
+  const std::ptrdiff_t column = dx < 0 ? -3 : 3;
+  const std::ptrdiff_t stride = r->targetStride;
+  uint8_t* pixel = r->targetLines[a.y] + 3 * a.x;
+  if (dy < n) {
+    int32_t err = -(n / 2);
+    for (int32_t i = 0; i < n; ++i) {
+      pixel[0] = blue;
+      pixel[1] = green;
+      pixel[2] = red;
+      err += dy;
+      if (err > 0) {
+        pixel += stride;
+        err -= n;
+      }
+      pixel += column;
+    }
+  } else {
+    int32_t err = -(dy / 2);
+    for (int32_t i = 0; i < dy; ++i) {
+      pixel[0] = blue;
+      pixel[1] = green;
+      pixel[2] = red;
+      const int32_t t = err + n;
+      pixel += stride;
+      if (t > 0) pixel += column;
+      err = t <= 0 ? t : t - dy;
+    }
+  }
+}
+
+// Each edge from its end with the smaller row; on a shared row the ends are chosen as the edge
+// set-up chooses them. No depth test, no depth write.
+void rndrWireTri(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
+  if (c[0].y < c[1].y)
+    rndrLine(r, c[0], c[1], colour);
+  else
+    rndrLine(r, c[1], c[0], colour);
+  if (c[1].y < c[2].y)
+    rndrLine(r, c[1], c[2], colour);
+  else
+    rndrLine(r, c[2], c[1], colour);
+  if (c[0].y < c[2].y)
+    rndrLine(r, c[0], c[2], colour);
+  else
+    rndrLine(r, c[2], c[0], colour);
+}
+
+// --- Editor aids ---------------------------------------------------------------------------------
+
+// Every second pixel of the facet's spans (by its position in the pixel block) becomes half
+// itself plus half the colour. No depth.
+void rndrHighlightTri(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
+  const uint8_t blue = (uint8_t)((colour & 0xFF) >> 1);
+  const uint8_t green = (uint8_t)((colour >> 8 & 0xFF) >> 1);
+  const uint8_t red = (uint8_t)((colour >> 16 & 0xFF) >> 1);
+  rndrEdgeSetup(r, c, 0);
+  const uint8_t* const block = r->targetLines[0];
+  const VxmScanline* row = r->scanlines;
+  const VxmScanline* const end = row + (r->rowCount - 1);
+  for (; row < end; ++row) {
+    uint8_t* pixel = row->leftPixel;
+    if ((pixel - block) / 3 % 2 != 0) pixel += 3;
+    for (; pixel < row->rightPixel; pixel += 6) {
+      pixel[0] = (uint8_t)((pixel[0] >> 1) + blue);
+      pixel[1] = (uint8_t)((pixel[1] >> 1) + green);
+      pixel[2] = (uint8_t)((pixel[2] >> 1) + red);
+    }
+  }
+}
+
+static inline void rndrInvertPixel(uint8_t* pixel) {
+  pixel[0] = (uint8_t)~pixel[0];
+  pixel[1] = (uint8_t)~pixel[1];
+  pixel[2] = (uint8_t)~pixel[2];
+}
+
+// The sides of the rectangle inside the target, every second pixel from the lower or left end.
+void rndrInvertRect(VxmRenderer* r, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  if (x1 < x0) {
+    const int32_t t = x0;
+    x0 = x1;
+    x1 = t;
+  }
+  if (y1 < y0) {
+    const int32_t t = y0;
+    y0 = y1;
+    y1 = t;
+  }
+  const int32_t width = r->targetWidth, height = r->targetHeight;
+  const int32_t columnFrom = x0 < 0 ? 0 : x0, columnTo = x1 >= width ? width - 1 : x1;
+  const int32_t rowFrom = y0 < 0 ? 0 : y0, rowTo = y1 >= height ? height - 1 : y1;
+  const int32_t rows[2] = {y0, y1};
+  for (int side = 0; side < 2; ++side) {
+    if (rows[side] < 0 || rows[side] >= height) continue;
+    uint8_t* line = r->targetLines[rows[side]];
+    for (int64_t x = columnFrom; x <= columnTo; x += 2) rndrInvertPixel(line + 3 * x);
+  }
+  const int32_t columns[2] = {x0, x1};
+  for (int side = 0; side < 2; ++side) {
+    if (columns[side] < 0 || columns[side] >= width) continue;
+    for (int64_t y = rowFrom; y <= rowTo; y += 2) rndrInvertPixel(r->targetLines[y] + 3 * (int64_t)columns[side]);
+  }
+}
