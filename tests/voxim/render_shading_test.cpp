@@ -47,6 +47,7 @@ TEST_F(ShadingTest, LitFlatFacetTakesItsIntensityFromTheShadeTables) {
   // Black facet: the pixel is floor(i * 127 / 256) for intensity i.
   EXPECT_EQ(litGrey({0.0f, 0.0f, -0.5f}, 1.0f), 31u);   // 63.75 rounds to 64
   EXPECT_EQ(litGrey({0.0f, 0.0f, -0.3f}, 1.0f), 18u);   // 38.25 rounds to 38
+  EXPECT_EQ(litGrey({0.0f, 0.0f, -1.95f}, 1.0f), 123u); // 248.625 -> 249
   EXPECT_EQ(litGrey({0.0f, 0.0f, -2.0f}, 1.0f), 126u);  // f = 2: 255
   EXPECT_EQ(litGrey({0.0f, 0.0f, -1.0f}, 5.0f), 126u);  // f > 2: 255
   EXPECT_EQ(litGrey({0.0f, 0.0f, -1.0f}, -1.0f), 0u);   // lit from behind: 0
@@ -114,6 +115,11 @@ TEST_F(ShadingTest, SmoothShadingInterpolatesTheCornerShades) {
     return greys;
   };
   EXPECT_EQ(row15(VXM_RENDER_COLOUR | VXM_RENDER_SMOOTH), expected);
+  // Below 2 a vertex shade is rounded, not saturated: 1.95 * 127.5 = 248.625 -> 249.
+  model->vertexNormals[2] = {0.0f, 0.0f, -1.95f};
+  // Column 19 has shade 9 * (249 * 4096 / 10, truncated) = 917910: 127 * 917910 >> 20 = 111.
+  EXPECT_EQ(row15(VXM_RENDER_COLOUR | VXM_RENDER_SMOOTH).back(), 111u);
+  model->vertexNormals[2] = {0.0f, 0.0f, -2.0f};
 
   // The smooth texture fill lights a black texel through the tables with S >> 12.
   TestBitmap black = testTexture(2, 2, [](int32_t, int32_t) { return 0u; });
