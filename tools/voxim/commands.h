@@ -7,7 +7,10 @@
 // voxim info FILE (info.cpp): the counts and settings of a model, or the colours of a VLT file.
 int voximInfo(int argc, char** argv);
 
-// voxim render (render.cpp) and voxim convert (convert.cpp) go here with the same signature.
+// voxim render MODEL -o OUT.bmp [options] (render.cpp): one frame as a 24-bit BMP file.
+int voximRender(int argc, char** argv);
+
+// voxim convert (convert.cpp) goes here with the same signature.
 
 // Prints "usage: voxim <text>" to standard error and returns 2, for the subcommands' argument
 // checks.

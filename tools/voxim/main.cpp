@@ -18,6 +18,9 @@ struct VoximCommand {
 // One row per subcommand.
 static const VoximCommand kCommands[] = {
     {"info", voximInfo, "info FILE          counts and settings of a model (.vxm, .3ds) or a VLT file"},
+    {"render", voximRender, "render MODEL -o OUT.bmp [--light FILE.vlt] [--size WxH] [--state N]\n"
+                            "                     [--rotate X,Y,Z] [--background R,G,B] [--raw]\n"
+                            "                     one frame as a 24-bit BMP (fitted as the screensaver fits it)"},
 };
 
 static void voximPrintTrace(const char* line, void* context) {
