@@ -130,6 +130,12 @@ void rndrEdgeSetup(VxmRenderer* r, const VxmCorner* c, int carry) {
     if (c[k].y < first) first = c[k].y;
     if (c[k].y > last) last = c[k].y;
   }
+  for (int k = 0; k < 3; ++k)
+    RNDR_RANGECHECK((uint32_t)c[k].x < (uint32_t)r->targetWidth && (uint32_t)c[k].y < (uint32_t)r->targetHeight,
+                    "Corner %d at (%d, %d) outside the %d x %d target", k, (int)c[k].x, (int)c[k].y,
+                    (int)r->targetWidth, (int)r->targetHeight);
+  RNDR_RANGECHECK(last - first < r->maxScanlines, "Rows %d to %d exceed %d scanlines", (int)first, (int)last,
+                  (int)r->maxScanlines);
   r->firstRow = first;
   r->lastRow = last;
   r->rowCount = last - first + 1;
@@ -144,6 +150,17 @@ void rndrEdgeSetup(VxmRenderer* r, const VxmCorner* c, int carry) {
     default: rndrEdges<7>(r, c); break;
   }
 }
+
+#if !defined(NDEBUG)
+// Both ends of a non-empty span lie in its own row of the target.
+void rndrCheckSpan(const VxmRenderer* r, const VxmScanline* row) {
+  const int32_t y = r->firstRow + (int32_t)(row - r->scanlines);
+  const uint8_t* line = r->targetLines[y];
+  RNDR_RANGECHECK(row->leftPixel >= line && row->rightPixel <= line + 3 * r->targetWidth,
+                  "Span of row %d from byte %ld to %ld outside its row of %d pixels", (int)y,
+                  (long)(row->leftPixel - line), (long)(row->rightPixel - line), (int)r->targetWidth);
+}
+#endif
 
 // --- Colour spans --------------------------------------------------------------------------------
 // Rows firstRow to lastRow - 1: the top row of a facet is never filled. In each row the pixels
@@ -160,6 +177,9 @@ static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
     uint8_t* pixel = row->leftPixel;
     uint8_t* const stop = row->rightPixel;
     if (pixel >= stop) continue;
+#if !defined(NDEBUG)
+    rndrCheckSpan(r, row);
+#endif
     if (Depth) {
       const int32_t count = (int32_t)((stop - pixel) / 3);
       const float depthStep = rndrDepthStep(row->leftDepth, row->rightDepth, count);
@@ -211,6 +231,9 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
     uint8_t* pixel = row->leftPixel;
     uint8_t* const stop = row->rightPixel;
     if (pixel >= stop) continue;
+#if !defined(NDEBUG)
+    rndrCheckSpan(r, row);
+#endif
     const int32_t count = (int32_t)((stop - pixel) / 3);
     const int32_t shadeStep = (row->rightShade - row->leftShade) / count;
     int32_t productB = dirB * row->leftShade, productG = dirG * row->leftShade, productR = dirR * row->leftShade;

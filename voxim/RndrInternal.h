@@ -7,6 +7,23 @@
 
 #include "vxmRender.h"
 
+// Debug builds check the rasteriser's addresses once per edge and row and stop with a trace
+// line naming the offending values; release builds compile the checks out.
+#if !defined(NDEBUG)
+#include <cstdlib>
+
+#include "app.h"
+#define RNDR_RANGECHECK(ok, ...)  \
+  do {                            \
+    if (!(ok)) {                  \
+      APP_TRACE(__VA_ARGS__);     \
+      std::abort();               \
+    }                             \
+  } while (0)
+#else
+#define RNDR_RANGECHECK(ok, ...) ((void)0)
+#endif
+
 // One row of the edge tables: the span of the facet being filled in that row. The left end is
 // drawn, the right end is not. "Left" holds the edges whose rows rise in corner order 0-1-2-0.
 struct VxmScanline {
@@ -109,3 +126,6 @@ void rndrFillTexture(VxmRenderer* r, const VxmCorner* c, const VxmBitmap* textur
 void rndrWireTri(VxmRenderer* r, const VxmCorner* c, uint32_t colour);
 void rndrHighlightTri(VxmRenderer* r, const VxmCorner* c, uint32_t colour);
 void rndrInvertRect(VxmRenderer* r, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+#if !defined(NDEBUG)
+void rndrCheckSpan(const VxmRenderer* r, const VxmScanline* row);
+#endif

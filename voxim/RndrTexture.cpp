@@ -14,6 +14,9 @@ static inline const uint8_t* rndrTexel(const uint8_t* const* lines, int32_t u, i
     row = row < 0 ? 0 : row > lastRow ? lastRow : row;
     column = column < 0 ? 0 : column > lastColumn ? lastColumn : column;
   }
+  RNDR_RANGECHECK(row >= 0 && row <= lastRow && column >= 0 && column <= lastColumn,
+                  "Texel (%d, %d) outside the %d x %d texture", (int)column, (int)row, (int)lastColumn + 1,
+                  (int)lastRow + 1);
   return lines[row] + 3 * column;
 }
 
@@ -33,6 +36,9 @@ static void rndrSpansTexture(VxmRenderer* r, const VxmBitmap* texture, int32_t i
     uint8_t* pixel = row->leftPixel;
     uint8_t* const stop = row->rightPixel;
     if (pixel >= stop) continue;
+#if !defined(NDEBUG)
+    rndrCheckSpan(r, row);
+#endif
     const int32_t count = (int32_t)((stop - pixel) / 3);
     int32_t u = row->leftU, v = row->leftV;
     const int32_t uStep = (row->rightU - u) / count, vStep = (row->rightV - v) / count;
