@@ -97,7 +97,6 @@ constexpr double kPio2Lo = 6.123233995736766e-17;
 constexpr double kPiHi = 3.141592653589793;
 constexpr double kPiLo = 1.2246467991473532e-16;
 constexpr double kPio4Hi = 0.7853981633974483;
-constexpr double kPio4Lo = 3.061616997868383e-17;
 
 // The binary digits of 2/pi, 32 at a time, from the first digit after the point.
 constexpr uint32_t kTwoOverPiBits[48] = {
