@@ -1,5 +1,6 @@
 # Quirla: the two commands are `make run` and `make test`; both install what they need first.
 JOBS ?= 2
+MAKEFLAGS += --no-print-directory
 CMAKE_BUILD = cmake --build
 .PHONY: all deps host asan win32 fuzz-build dist test run fuzz bench clean
 
