@@ -96,8 +96,14 @@ static void buildBackground(void) {
   switch (settings->backgroundState) {
     case SAVER_BACK_DESKTOP:
       if (saver.motion.fullSize) {
-        // The window is not painted yet: its context still shows the screen beneath it.
-        BitBlt(saver.memoryDC, 0, 0, W, H, saver.dc, 0, 0, SRCCOPY);
+        // The window is not shown yet, so the screen still holds the desktop beneath it. It is
+        // read through the screen's context: a window's own context does not read the screen on
+        // every system (under Wine it reads the window's still empty surface).
+        POINT origin = {0, 0};
+        ClientToScreen(saver.window, &origin);
+        HDC screen = GetDC(nullptr);
+        BitBlt(saver.memoryDC, 0, 0, W, H, screen, origin.x, origin.y, SRCCOPY);
+        ReleaseDC(nullptr, screen);
       } else {
         HWND desktop = GetDesktopWindow();
         HDC desktopDC = GetDC(desktop);
