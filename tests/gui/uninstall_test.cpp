@@ -498,6 +498,40 @@ TEST(UninstallRemoval, WarnsAboutAssociationsShortcutsAndTheEntryItCannotRemove)
   EXPECT_FALSE(exists(install.folder));
 }
 
+// A setup.ini whose name or description would reach outside the product's own entries: the
+// screensaver copy and Add/Remove key are built from the name, the Start Menu group from the
+// description, the association keys from the extension.
+TEST(UninstallRemoval, HostileSetupNamesReachNothingOutside) {
+  FakeInstall install("Names");
+  install.build();
+  std::string victim = windowsFolder().substr(0, 3) + "qzvictim.scr";
+  ASSERT_TRUE(drvWriteFile(victim.c_str(), "mine"));
+  std::string ini = install.at("setup.ini");
+  ASSERT_TRUE(WritePrivateProfileStringA("Setup", "Name", "..\\qzvictim", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("Setup", "Description", "", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("Associations", "3", "No extension", ini.c_str()));
+  std::string programs = programsFolder();
+  ASSERT_TRUE(drvWriteFile((programs + "\\Uninstall.lnk").c_str(), "someone else's"));
+  UninstallRun run;
+  run.start(install.name);
+  run.waitWindow();
+  run.expectBox("Warning", std::string(CONFIRM_START) + CONFIRM_END, DRV_ICON_EXCLAMATION, IDYES);
+  run.expectBox("Warning", "Unable to remove some file associations.", DRV_ICON_EXCLAMATION);
+  run.expectBox("Warning", "Unable to remove some shortcuts from your Start Menu.", DRV_ICON_EXCLAMATION);
+  run.expectBox("Warning", "Unable to remove the entry from the\n'Add/Remove New Programs' list in Control Panel.",
+                DRV_ICON_EXCLAMATION);
+  run.expectBox("Done", "Uninstall completed successfully.", DRV_ICON_ASTERISK);
+  run.expectEnd();
+  EXPECT_TRUE(exists(victim));
+  EXPECT_TRUE(exists(programs + "\\Uninstall.lnk"));
+  EXPECT_TRUE(exists(programs));
+  DeleteFileA(victim.c_str());
+  DeleteFileA((programs + "\\Uninstall.lnk").c_str());
+  // The listed files and the sound associations went all the same.
+  EXPECT_FALSE(exists(install.folder));
+  EXPECT_FALSE(keyExists("." + install.extensions[0]));
+}
+
 TEST(UninstallRemoval, TheUninstallShortcutGoesLastWithItsGroup) {
   FakeInstall install("Group");
   install.build();
@@ -676,15 +710,19 @@ std::vector<ProgressSample> sampleProgress(const std::string& caseName, int entr
   return samples;
 }
 
+// A count of 0 would divide by zero; it counts in fifties like a missing one.
 TEST(UninstallProgress, WithoutACountTheBarCountsEntriesInFifties) {
-  std::vector<ProgressSample> samples = sampleProgress("NoCount", 10000, "");
-  int late = 0;
-  for (const ProgressSample& s : samples)
-    if (s.entry >= 100) {
-      ++late;
-      EXPECT_GE(s.fill, 0.97) << "entry " << s.entry;
-    }
-  EXPECT_GE(late, 5);
+  for (const char* count : {"", "0"}) {
+    SCOPED_TRACE(std::string("Count=") + count);
+    std::vector<ProgressSample> samples = sampleProgress("NoCount", 10000, count);
+    int late = 0;
+    for (const ProgressSample& s : samples)
+      if (s.entry >= 100) {
+        ++late;
+        EXPECT_GE(s.fill, 0.97) << "entry " << s.entry;
+      }
+    EXPECT_GE(late, 5);
+  }
 }
 
 TEST(UninstallProgress, WithACountTheBarCountsEntriesInThatMany) {
