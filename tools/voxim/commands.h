@@ -10,7 +10,8 @@ int voximInfo(int argc, char** argv);
 // voxim render MODEL -o OUT.bmp [options] (render.cpp): one frame as a 24-bit BMP file.
 int voximRender(int argc, char** argv);
 
-// voxim convert (convert.cpp) goes here with the same signature.
+// voxim convert IN OUT.vxm (convert.cpp): any model the library reads, written as a VXM file.
+int voximConvert(int argc, char** argv);
 
 // Prints "usage: voxim <text>" to standard error and returns 2, for the subcommands' argument
 // checks.

@@ -21,6 +21,7 @@ static const VoximCommand kCommands[] = {
     {"render", voximRender, "render MODEL -o OUT.bmp [--light FILE.vlt] [--size WxH] [--state N]\n"
                             "                     [--rotate X,Y,Z] [--background R,G,B] [--raw]\n"
                             "                     one frame as a 24-bit BMP (fitted as the screensaver fits it)"},
+    {"convert", voximConvert, "convert IN OUT.vxm any model the library reads (.vxm, .3ds) written as VXM"},
 };
 
 static void voximPrintTrace(const char* line, void* context) {
