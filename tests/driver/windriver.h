@@ -2,6 +2,13 @@
 // drive their real windows: processes, window and message-box lookup, buttons and controls,
 // the registry, pixel capture and posted input. Every wait takes a timeout in milliseconds and
 // returns false (or null) when it runs out, so a hung program fails its test instead of the run.
+//
+// What Wine does differently, and how the driver copes: it loads the standard icons once per
+// process, so a message box's icon handle never equals ours (the icon is told by its pixels);
+// PrintWindow and MapDialogRect do not reach into another process (another program's window is
+// read from the screen, dialog units come from a dialog of our own with the same font); a
+// program whose dialog closes is busy for about two seconds (clicks that close get a long
+// timeout, message boxes are answered with a posted command).
 #pragma once
 
 #include <windows.h>

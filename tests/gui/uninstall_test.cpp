@@ -552,6 +552,10 @@ TEST(UninstallRemoval, TheUninstallShortcutGoesLastWithItsGroup) {
 TEST(UninstallRemoval, OnWindows98TheScreensaverCopyIsTakenFromSystem) {
   FakeInstall install("Win98");
   install.build();
+  // Wine reports Windows 98 to uninstall.exe while this key exists; it goes whatever happens.
+  struct VersionGuard {
+    ~VersionGuard() { drvRegDeleteTree(HKEY_CURRENT_USER, WINE_VERSION_KEY); }
+  } guard;
   ASSERT_TRUE(drvRegSetString(HKEY_CURRENT_USER, WINE_VERSION_KEY, "Version", "win98"));
   UninstallRun run;
   run.start(install.name);
