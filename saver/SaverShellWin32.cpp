@@ -232,7 +232,17 @@ LRESULT CALLBACK saverShellProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_HELP:
     case WM_CONTEXTMENU:
       if (!shell.preview) return saverWindowProc(window, message, wParam, lParam);
-      if (HWND parent = GetParent(window)) PostMessageA(parent, message, wParam, lParam);
+      if (HWND parent = GetParent(window)) {
+        if (message == WM_HELP) {
+          // WM_HELP carries a pointer to its HELPINFO, and such messages cannot be posted (the
+          // post fails and the request would be lost): it is sent, with a time limit so that a
+          // busy control panel cannot stop the preview.
+          DWORD_PTR ignored;
+          SendMessageTimeoutA(parent, message, wParam, lParam, SMTO_ABORTIFHUNG, 2000, &ignored);
+        } else {
+          PostMessageA(parent, message, wParam, lParam);
+        }
+      }
       return 1;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
