@@ -179,7 +179,9 @@ VxmBitmap* bitmapReadBMP(FILE* file, const char* path) {
     vxmBitmapFree(bitmap);
     return nullptr;
   }
-  if (layout.width < 0 || fileHeight == INT32_MIN) {
+  // An empty picture is no use as a texture or background, and a width of 0 would let a tiny
+  // file claim billions of rows.
+  if (layout.width <= 0 || layout.rows <= 0) {
     APP_TRACE("Invalid bitmap size: %s", path);
     vxmBitmapFree(bitmap);
     return nullptr;
