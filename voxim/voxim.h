@@ -6,3 +6,4 @@
 #include "vxmMath.h"
 #include "vxmModel.h"
 #include "vxmRender.h"
+#include "vxmSelect.h"
