@@ -203,3 +203,27 @@ TEST_F(VoximConvert, FailuresAndUsage) {
   run = runTool(dir, "--help");
   EXPECT_NE(run.out.find("\n  convert IN OUT.vxm "), std::string::npos) << run.out;
 }
+
+TEST_F(VoximConvert, InfoAndRenderReadThreeDS) {
+  write("scene.3ds", twoObjects());
+  ToolRun run = runTool(dir, "info scene.3ds");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "vertices: 7\nfacets: 6\ntextures: 0\ntextured facets: 0\nvertex normals: no\nhighlight: no\n"
+            "highlight value: 90\n");
+
+  // The 3DS file and its conversion draw the same picture, and the picture shows the model.
+  ASSERT_EQ(runTool(dir, "convert scene.3ds scene.vxm").status, 0);
+  const std::string options = " --size 96x80 --state 5 --rotate 0.3,0.6,0";
+  run = runTool(dir, "render scene.3ds -o from3ds.bmp" + options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = runTool(dir, "render scene.vxm -o fromvxm.bmp" + options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string a, b;
+  ASSERT_TRUE(testReadFile(testJoin(dir, "from3ds.bmp"), &a));
+  ASSERT_TRUE(testReadFile(testJoin(dir, "fromvxm.bmp"), &b));
+  ASSERT_GT(a.size(), 54u);
+  EXPECT_EQ(a, b);
+  const std::string pixels = a.substr(54);
+  EXPECT_NE(pixels.find_first_not_of(pixels[0]), std::string::npos) << "a blank picture";
+}
