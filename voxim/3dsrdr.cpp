@@ -50,9 +50,10 @@ static int rdrDepth;
 
 // --- Reading -------------------------------------------------------------------------------------
 
+// The file position; UINT32_MAX (beyond every chunk's end) when it cannot be told.
 static uint32_t rdrPosition(FILE* file) {
   long at = std::ftell(file);
-  return at < 0 ? UINT32_MAX : (uint32_t)at;
+  return at < 0 || (uint64_t)at > UINT32_MAX ? UINT32_MAX : (uint32_t)at;
 }
 
 // Bytes left in the chunk that ends at `end`.
