@@ -240,7 +240,9 @@ bool saverProcessUsage(HANDLE process, SIZE_T* privateBytes, DWORD* gdiObjects) 
   counters.cb = sizeof counters;
   if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
     return false;
-  if (privateBytes) *privateBytes = counters.PrivateUsage;
+  // Wine reports the committed private memory as PagefileUsage only (as NT did before
+  // PrivateUsage existed); on Windows the two are the same figure.
+  if (privateBytes) *privateBytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
   if (gdiObjects) *gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
   return true;
 }

@@ -68,7 +68,8 @@ struct SaverShot {
   uint32_t commonest() const;
 };
 
-// Private bytes and GDI objects of a process; false when they cannot be read.
+// Private bytes and GDI objects of a process; false when they cannot be read. (Wine counts no GDI
+// objects per process and reports 0; its GDI bitmaps live in the process's memory instead.)
 bool saverProcessUsage(HANDLE process, SIZE_T* privateBytes, DWORD* gdiObjects);
 
 // Waits, pumping the test's own messages so that windows it owns stay responsive.
