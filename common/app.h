@@ -36,6 +36,10 @@ void appWarning(const char* text);     // "Warning", OK, exclamation
 void appFatalError(const char* text);  // "Fatal Error", OK, stop icon
 void appMessage(const char* text);     // application name, OK, exclamation
 bool appAskYesNo(const char* text);    // application name, Yes/No, question; false when disabled
+// Tests route every box to this hook instead of the screen; it returns the button pressed
+// (IDOK 1, IDYES 6, IDNO 7). Null restores real boxes.
+typedef int (*AppMessageBoxHook)(const char* text, const char* title, uint32_t flags, void* context);
+void appSetMessageBoxHook(AppMessageBoxHook hook, void* context);
 void appSetName(const char* name);
 const char* appGetName(void);
 void appSetOwnerWindow(AppWindow window);

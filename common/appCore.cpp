@@ -24,6 +24,18 @@ static void* traceContext = nullptr;
 static char installFolder[APP_PATH_LENGTH - 1] = "";
 static bool installInitialised = false;
 static uint32_t randomSeed = 0;
+static AppMessageBoxHook boxHook = nullptr;
+static void* boxContext = nullptr;
+
+void appSetMessageBoxHook(AppMessageBoxHook hook, void* context) {
+  boxHook = hook;
+  boxContext = context;
+}
+
+static int showBox(const char* text, const char* title, uint32_t flags) {
+  if (boxHook) return boxHook(text ? text : "", title, flags, boxContext);
+  return appPlatformMessageBox(ownerWindow, text, title, flags);
+}
 
 void appCopyText(char* dst, const char* src, int size) {
   if (!dst || size <= 0) return;
@@ -62,20 +74,20 @@ void appSetTraceHook(AppTraceHook hook, void* context) {
 // --- Message boxes -------------------------------------------------------------------------------
 
 void appWarning(const char* text) {
-  if (messagesEnabled) appPlatformMessageBox(ownerWindow, text, "Warning", APP_MB_OK | APP_MB_ICONEXCLAMATION);
+  if (messagesEnabled) showBox(text, "Warning", APP_MB_OK | APP_MB_ICONEXCLAMATION);
 }
 
 void appFatalError(const char* text) {
-  if (messagesEnabled) appPlatformMessageBox(ownerWindow, text, "Fatal Error", APP_MB_OK | APP_MB_ICONHAND);
+  if (messagesEnabled) showBox(text, "Fatal Error", APP_MB_OK | APP_MB_ICONHAND);
 }
 
 void appMessage(const char* text) {
-  if (messagesEnabled) appPlatformMessageBox(ownerWindow, text, appName, APP_MB_OK | APP_MB_ICONEXCLAMATION);
+  if (messagesEnabled) showBox(text, appName, APP_MB_OK | APP_MB_ICONEXCLAMATION);
 }
 
 bool appAskYesNo(const char* text) {
   if (!messagesEnabled) return false;
-  return appPlatformMessageBox(ownerWindow, text, appName, APP_MB_YESNO | APP_MB_ICONQUESTION) == APP_IDYES;
+  return showBox(text, appName, APP_MB_YESNO | APP_MB_ICONQUESTION) == APP_IDYES;
 }
 
 void appSetName(const char* name) { appCopyText(appName, name, sizeof appName); }

@@ -9,6 +9,37 @@
 #include "appHost.h"
 #endif
 
+#if defined(_WIN32)
+// A library test must never leave a real box waiting for a click: every box is recorded and
+// answered here (Yes or No as the test asked, OK otherwise), as the host stand-in does.
+#include "appHost.h"
+
+static AppHostBox lastBox;
+static std::string lastBoxTitle, lastBoxText;
+static int boxCount = 0;
+static bool answerYes = false;
+
+static int recordBox(const char* text, const char* title, uint32_t flags, void*) {
+  lastBoxTitle = title;
+  lastBoxText = text;
+  lastBox.title = lastBoxTitle.c_str();
+  lastBox.text = lastBoxText.c_str();
+  lastBox.flags = flags;
+  ++boxCount;
+  if ((flags & 0xF) == 0x4) return answerYes ? 6 : 7;
+  return 1;
+}
+
+static const bool boxHookInstalled = [] {
+  appSetMessageBoxHook(recordBox, nullptr);
+  return true;
+}();
+
+void appHostSetAnswer(bool yes) { answerYes = yes; }
+int appHostBoxCount(void) { return boxCount; }
+const AppHostBox* appHostLastBox(void) { return boxCount ? &lastBox : nullptr; }
+#endif
+
 static void captureLine(const char* line, void* context) {
   static_cast<TraceCapture*>(context)->lines.push_back(line);
 }
@@ -16,6 +47,11 @@ static void captureLine(const char* line, void* context) {
 TraceCapture::TraceCapture() {
 #if !defined(_WIN32)
   appHostReset();
+#else
+  (void)boxHookInstalled;
+  boxCount = 0;
+  answerYes = false;
+  appEnableMessages(true);
 #endif
   appSetTraceHook(captureLine, this);
 }
