@@ -10,36 +10,13 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "ToolRun.h"
 #include "app.h"
 #include "appHost.h"
 #include "vxmModel.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-ToolRun runTool(const std::string& cwd, const std::string& args) {
-  const std::string outFile = testJoin(cwd, ".tool-out"), errFile = testJoin(cwd, ".tool-err");
-  const std::string command = "cd " + quote(cwd) + " && " + quote(QUIRLA_VOXIM_TOOL) + " " + args + " >" +
-                              quote(outFile) + " 2>" + quote(errFile);
-  ToolRun run;
-  int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  testReadFile(outFile, &run.out);
-  testReadFile(errFile, &run.err);
-  std::filesystem::remove(outFile);
-  std::filesystem::remove(errFile);
-  return run;
-}
 
 std::string u16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
 std::string u32(uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); }
@@ -159,7 +136,7 @@ TEST_F(VoximConvert, VXMConvertsToItself) {
 TEST_F(VoximConvert, RealThreeDSFileConverts) {
   const std::string source = "/usr/share/assimp/models/3DS/test1.3ds";
   if (!std::filesystem::exists(source)) GTEST_SKIP() << "assimp-testmodels is not installed";
-  ToolRun run = runTool(dir, "convert " + quote(source) + " test1.vxm");
+  ToolRun run = runTool(dir, "convert " + toolQuote(source) + " test1.vxm");
   ASSERT_EQ(run.status, 0) << run.err;
   VxmModel* imported = vxmModelLoad3DS(source.c_str());
   VxmModel* converted = vxmModelLoadVXM("test1.vxm");

@@ -9,34 +9,10 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs the tool with these arguments in the folder `cwd`.
-ToolRun runTool(const std::string& cwd, const std::string& args) {
-  const std::string outFile = testJoin(cwd, ".tool-out"), errFile = testJoin(cwd, ".tool-err");
-  const std::string command = "cd " + quote(cwd) + " && " + quote(QUIRLA_VOXIM_TOOL) + " " + args + " >" +
-                              quote(outFile) + " 2>" + quote(errFile);
-  ToolRun run;
-  int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  testReadFile(outFile, &run.out);
-  testReadFile(errFile, &run.err);
-  std::filesystem::remove(outFile);
-  std::filesystem::remove(errFile);
-  return run;
-}
 
 std::string bmp24(int width, int height) {
   auto put = [](std::string* s, unsigned v, int bytes) {

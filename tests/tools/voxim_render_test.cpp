@@ -10,33 +10,10 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-ToolRun runTool(const std::string& cwd, const std::string& args) {
-  const std::string outFile = testJoin(cwd, ".tool-out"), errFile = testJoin(cwd, ".tool-err");
-  const std::string command = "cd " + quote(cwd) + " && " + quote(QUIRLA_VOXIM_TOOL) + " " + args + " >" +
-                              quote(outFile) + " 2>" + quote(errFile);
-  ToolRun run;
-  const int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  testReadFile(outFile, &run.out);
-  testReadFile(errFile, &run.err);
-  std::filesystem::remove(outFile);
-  std::filesystem::remove(errFile);
-  return run;
-}
 
 // A VXM model of the given vertices and facets ("v0 v1 v2 R G B" each), without normals.
 std::string vxm(const std::vector<std::string>& vertices, const std::vector<std::string>& tris,
