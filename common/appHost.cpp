@@ -23,6 +23,9 @@ static char lastStatus[APP_TRACE_MESSAGE];
 static int statusCount = 0;
 static int lastProgress = -1;
 static int progressCount = 0;
+enum { HISTORY = 64 };
+static char statusHistory[HISTORY][APP_PATH_LENGTH];
+static int progressHistory[HISTORY];
 static char modulePath[APP_PATH_LENGTH] = "";
 static char registryValue[APP_PATH_LENGTH] = "";
 static bool registryHasValue = false;
@@ -32,6 +35,12 @@ void appHostSetAnswer(bool yes) { answerYes = yes; }
 int appHostBoxCount(void) { return boxCount; }
 const AppHostBox* appHostLastBox(void) { return boxCount ? &lastBox : nullptr; }
 const char* appHostLastStatus(void) { return statusCount ? lastStatus : nullptr; }
+const char* appHostStatusAt(int index) {
+  return index >= 0 && index < statusCount && index < HISTORY ? statusHistory[index] : nullptr;
+}
+int appHostProgressAt(int index) {
+  return index >= 0 && index < progressCount && index < HISTORY ? progressHistory[index] : -2;
+}
 int appHostStatusCount(void) { return statusCount; }
 int appHostLastProgress(void) { return lastProgress; }
 int appHostProgressCount(void) { return progressCount; }
@@ -98,11 +107,13 @@ int appPlatformMessageBox(AppWindow owner, const char* text, const char* title, 
 
 void appPlatformStatusText(AppWindow window, const AppRect* rect, AppFont font, const char* text) {
   appCopyText(lastStatus, text, sizeof lastStatus);
+  if (statusCount < HISTORY) appCopyText(statusHistory[statusCount], text, APP_PATH_LENGTH);
   ++statusCount;
 }
 
 void appPlatformProgress(AppWindow window, uint32_t percent, bool show) {
   lastProgress = show ? (int)percent : -1;
+  if (progressCount < HISTORY) progressHistory[progressCount] = lastProgress;
   ++progressCount;
 }
 

@@ -20,6 +20,10 @@ const char* appHostLastStatus(void);
 int appHostStatusCount(void);
 int appHostLastProgress(void);  // the percentage, or -1 when hidden
 int appHostProgressCount(void);
+// The texts and percentages in the order they came since the last reset (the first 64 of each):
+// null or -2 past the end; a hidden bar is -1.
+const char* appHostStatusAt(int index);
+int appHostProgressAt(int index);
 // Forget every record above and every setting: messages on, name "Application", no windows,
 // no installation folder.
 void appHostReset(void);

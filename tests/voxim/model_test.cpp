@@ -513,9 +513,13 @@ TEST_F(VxmModelTest, DoubleSidedShowsStatusAndProgress) {
   VxmModel* model = makeModel(kSquare, {{0, 1, 2}, {0, 2, 3}, {0, 3, 1}});
   vxmModelMakeDoubleSided(model);
   EXPECT_EQ(appHostStatusCount(), 2);  // the text, then an empty bar
-  EXPECT_STREQ(appHostLastStatus(), "");
-  EXPECT_EQ(appHostProgressCount(), 4);  // one per facet, then hidden
-  EXPECT_EQ(appHostLastProgress(), -1);
+  EXPECT_STREQ(appHostStatusAt(0), "Making all facets double-sided...");
+  EXPECT_STREQ(appHostStatusAt(1), "");
+  EXPECT_EQ(appHostProgressCount(), 4);  // one per facet (index of triCount), then hidden
+  EXPECT_EQ(appHostProgressAt(0), -1);   // facet 0 of 3: done 0 hides the bar
+  EXPECT_EQ(appHostProgressAt(1), 33);
+  EXPECT_EQ(appHostProgressAt(2), 66);
+  EXPECT_EQ(appHostProgressAt(3), -1);
   vxmModelFree(model);
   // The status text itself, seen through a failure that stops after it.
   appHostReset();
