@@ -2,7 +2,13 @@
 #include "TestSupport.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "app.h"
 #if !defined(_WIN32)
@@ -76,9 +82,29 @@ std::vector<std::string> TraceCapture::messages() const {
   return out;
 }
 
+// Each test process has its own scratch area (CTest runs cases of one suite in parallel
+// processes), removed when the process ends.
+static std::filesystem::path scratchBase() {
+  namespace fs = std::filesystem;
+  static fs::path base;
+  if (base.empty()) {
+#if defined(_WIN32)
+    unsigned long id = GetCurrentProcessId();
+#else
+    unsigned long id = (unsigned long)getpid();
+#endif
+    base = fs::temp_directory_path() / "quirla-tests" / std::to_string(id);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(scratchBase(), ec);
+    });
+  }
+  return base;
+}
+
 std::string testScratchDir(const std::string& name) {
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / "quirla-tests" / name;
+  fs::path dir = scratchBase() / name;
   std::error_code ec;
   fs::remove_all(dir, ec);
   fs::create_directories(dir, ec);
