@@ -434,6 +434,17 @@ bool drvGetText(HWND window, char* text, size_t size) {
   return true;
 }
 
+bool drvWaitText(HWND window, const char* expected, DWORD timeoutMs) {
+  if (!window || !expected) return false;
+  DWORD start = GetTickCount();
+  char text[1024];
+  for (;;) {
+    if (drvGetText(window, text, sizeof text) && !strcmp(text, expected)) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(20);
+  }
+}
+
 bool drvSetText(HWND window, const char* text) {
   LRESULT result = 0;
   return window && text && drvSend(window, WM_SETTEXT, 0, (LPARAM)text, &result) && result;

@@ -58,7 +58,8 @@ HWND drvWaitWindow(const char* className, const char* title, DWORD processId, DW
 HWND drvFindWindow(const char* className, const char* title, DWORD processId);
 // Waits until the window no longer exists or is no longer visible.
 bool drvWaitGone(HWND window, DWORD timeoutMs);
-// Waits until the window's thread has handled everything sent to it before.
+// Waits until the window's thread has handled everything sent to it before. Messages posted to
+// it may still be waiting: a thread handles sent messages before posted ones.
 bool drvSync(HWND window, DWORD timeoutMs);
 // A child (any depth) by class and/or text; null when there is none.
 HWND drvFindChild(HWND parent, const char* className, const char* text);
@@ -100,6 +101,8 @@ bool drvPostCommand(HWND dialog, int id);
 // BST_CHECKED, BST_UNCHECKED, BST_INDETERMINATE; -1 when the control did not answer.
 int drvCheckState(HWND control);
 bool drvGetText(HWND window, char* text, size_t size);  // WM_GETTEXT
+// Waits until the window's text reads `expected` (for the effect of posted messages).
+bool drvWaitText(HWND window, const char* expected, DWORD timeoutMs);
 bool drvSetText(HWND window, const char* text);         // WM_SETTEXT
 // The window's own text without a message (works while its program is busy).
 bool drvGetTextNow(HWND window, char* text, size_t size);

@@ -22,6 +22,9 @@ static LRESULT CALLBACK padProc(HWND window, UINT message, WPARAM wParam, LPARAM
       EndPaint(window, &paint);
       return 0;
     }
+    case WM_GETDLGCODE:
+      // The dialog's own key handling must hand every key and character to the pad.
+      return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
     case WM_KEYDOWN:
       snprintf(text, sizeof text, "key %u", (unsigned)wParam);
       SetWindowTextA(window, text);
