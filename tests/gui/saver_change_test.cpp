@@ -73,8 +73,17 @@ TEST_F(Change, SwapsBackgroundModelAndLighting) {
   saverSetNumber("Light Random", 1);
   start();
 
+  // Wait for the first frame: until then the window shows its black class background.
+  DWORD firstTick = GetTickCount();
+  bool drawn = false;
+  while (!drawn && GetTickCount() - firstTick < DRV_TIMEOUT) {
+    SaverShot shot;
+    RECT probe = {0, H / 2, W, H / 2 + 1};
+    drawn = shot.take(probe) && shot.at(3, 0) != 0 && shot.at(W / 2, 0) != 0 && shot.at(W / 2, 0) != shot.at(3, 0);
+    if (!drawn) saverPause(50);
+  }
+  ASSERT_TRUE(drawn);
   std::set<uint32_t> backgrounds, hues, levels;
-  std::vector<std::string> seen;
   DWORD startTick = GetTickCount();
   while (GetTickCount() - startTick < 26000) {
     SaverShot shot;

@@ -110,11 +110,20 @@ TEST_F(FullScreen, FramesFollowEachOtherWhileTheModelSpins) {
   start();
   RECT sprite = spriteRect();
   SaverShot first, second, third;
-  saverPause(1500);
+  // The first frames are drawn once the centre is no longer black.
+  bool drawn = false;
+  for (int i = 0; i < 200 && !drawn; ++i) {
+    SaverShot centre;
+    RECT one = {W / 2, H / 2, W / 2 + 1, H / 2 + 1};
+    drawn = centre.take(one) && centre.at(0, 0) != 0;
+    if (!drawn) saverPause(50);
+  }
+  ASSERT_TRUE(drawn);
+  saverPause(500);
   ASSERT_TRUE(first.take(sprite));
-  saverPause(300);
+  saverPause(500);
   ASSERT_TRUE(second.take(sprite));
-  saverPause(300);
+  saverPause(500);
   ASSERT_TRUE(third.take(sprite));
   auto differing = [](const SaverShot& a, const SaverShot& b) {
     long n = 0;
