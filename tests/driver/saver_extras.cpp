@@ -5,7 +5,6 @@
 #include "saver_extras.h"
 
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -165,22 +164,6 @@ bool saverStart(DrvProcess* proc, const std::string& commandLine) {
   proc->process = info.hProcess;
   proc->id = info.dwProcessId;
   return true;
-}
-
-void saverEndStrays(void) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (lstrcmpiA(entry.szExeFile, "Quirla.scr") != 0) continue;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-    if (!process) continue;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  }
-  CloseHandle(snapshot);
 }
 
 HWND saverWaitFullScreen(DWORD processId, DWORD timeoutMs) {

@@ -47,8 +47,6 @@ std::string saverGetText(const char* name);
 
 // Starts the program without WaitForInputIdle: a running saver always has a frame queued.
 bool saverStart(DrvProcess* proc, const std::string& commandLine);
-// Ends every saver process still around (from an earlier failed test) so each test starts alone.
-void saverEndStrays(void);
 
 // The full-screen saver window of the process, once it is visible.
 HWND saverWaitFullScreen(DWORD processId, DWORD timeoutMs);

@@ -20,7 +20,6 @@ struct Change : ::testing::Test {
   int W = 0, H = 0;
 
   void SetUp() override {
-    saverEndStrays();
     ASSERT_TRUE(saverMakeInstall("saver-change", &install));
     W = GetSystemMetrics(SM_CXSCREEN);
     H = GetSystemMetrics(SM_CYSCREEN);
@@ -36,7 +35,6 @@ struct Change : ::testing::Test {
   }
   void TearDown() override {
     drvKill(&proc);
-    saverEndStrays();
     saverForgetInstall(&install);
   }
   void start() {

@@ -22,7 +22,6 @@ struct Config : ::testing::Test {
   HWND dialog = nullptr;
 
   void SetUp() override {
-    saverEndStrays();
     ASSERT_TRUE(saverMakeInstall("saver config", &install));  // a blank in the path on purpose
     ASSERT_TRUE(saverWriteCube(model("can.vxm"), 0xFF0000));
     ASSERT_TRUE(saverWriteCube(model("ball.vxm"), 0x00FF00));
@@ -32,7 +31,6 @@ struct Config : ::testing::Test {
   }
   void TearDown() override {
     drvKill(&proc);
-    saverEndStrays();
     saverForgetInstall(&install);
   }
 

@@ -25,7 +25,6 @@ struct Win98 : ::testing::Test {
   bool hadUseNumber = false;
 
   void SetUp() override {
-    saverEndStrays();
     ASSERT_TRUE(saverMakeInstall("saver-win98", &install));
     ASSERT_TRUE(saverWriteCube(install.root + "Models\\can.vxm", 0xFF0000));
     ASSERT_TRUE(saverWriteLights(install.root + "Lights\\day.vlt", 0x808080, 0));
@@ -51,7 +50,6 @@ struct Win98 : ::testing::Test {
   }
   void TearDown() override {
     drvKill(&proc);
-    saverEndStrays();
     drvRegDeleteTree(HKEY_CURRENT_USER, APP_DEFAULTS);
     drvRegDeleteTree(HKEY_CURRENT_USER, RECORD);
     drvRegDeleteValue(HKEY_CURRENT_USER, DESKTOP, "ScreenSaveUsePassword");

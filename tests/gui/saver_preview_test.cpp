@@ -39,7 +39,6 @@ struct Preview : ::testing::Test {
   RECT onScreen = {};
 
   void SetUp() override {
-    saverEndStrays();
     ASSERT_TRUE(saverMakeInstall("saver-preview", &install));
     ASSERT_TRUE(saverWriteCube(install.root + "Models\\can.vxm", 0xFF0000));
     ASSERT_TRUE(saverWriteLights(install.root + "Lights\\day.vlt", 0x808080, 0));
@@ -70,7 +69,6 @@ struct Preview : ::testing::Test {
   }
   void TearDown() override {
     drvKill(&proc);
-    saverEndStrays();
     if (panel) DestroyWindow(panel);
     UnregisterClassA("SaverTestPanel", GetModuleHandleA(nullptr));
     saverForgetInstall(&install);

@@ -21,7 +21,6 @@ struct FullScreen : ::testing::Test {
   int W = 0, H = 0;
 
   void SetUp() override {
-    saverEndStrays();
     ASSERT_TRUE(saverMakeInstall("saver-full", &install));
     ASSERT_TRUE(saverWriteCube(install.root + "Models\\can.vxm", RED));
     ASSERT_TRUE(saverWriteLights(install.root + "Lights\\day.vlt", AMBIENT, 0));
@@ -37,7 +36,6 @@ struct FullScreen : ::testing::Test {
   }
   void TearDown() override {
     drvKill(&proc);
-    saverEndStrays();
     saverForgetInstall(&install);
   }
 
