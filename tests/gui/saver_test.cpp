@@ -331,3 +331,47 @@ TEST_F(FullScreen, WithoutAModelOnlyTheBackground) {
   ASSERT_TRUE(shot.takeScreen());
   EXPECT_EQ(shot.count(0x1050A0), (long)W * H);
 }
+
+TEST_F(FullScreen, SystemCommandsThatSwitchAwayAreSwallowedOthersPassOn) {
+  start();
+  saverPause(300);
+  LRESULT result = 7;
+  for (WPARAM command : {(WPARAM)SC_SCREENSAVE, (WPARAM)SC_NEXTWINDOW, (WPARAM)SC_PREVWINDOW}) {
+    ASSERT_TRUE(drvSend(window, WM_SYSCOMMAND, command, 0, &result));
+    EXPECT_EQ(result, 0);
+  }
+  // The title never changes either.
+  ASSERT_TRUE(drvSend(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Other"), &result));
+  char title[64] = "";
+  GetWindowTextA(window, title, sizeof title);
+  EXPECT_STREQ(title, "Screen Saver");
+  DWORD code = 7;
+  EXPECT_FALSE(waitExit(&code, 1000));
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(waitExit(&code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(FullScreen, LosingActivationOrAPowerEventEndsIt) {
+  const struct {
+    UINT message;
+    WPARAM wParam;
+  } events[] = {{WM_ACTIVATEAPP, FALSE}, {WM_POWERBROADCAST, PBT_APMSUSPEND}, {WM_POWER, 3}};
+  for (const auto& e : events) {
+    SCOPED_TRACE(e.message);
+    start();
+    saverPause(300);
+    PostMessageA(window, e.message, e.wParam, 0);
+    DWORD code = 7;
+    ASSERT_TRUE(waitExit(&code));
+    EXPECT_EQ(code, 0u);
+    drvKill(&proc);
+  }
+  // Activation gained, or a power message of another kind, does not.
+  start();
+  saverPause(300);
+  PostMessageA(window, WM_ACTIVATEAPP, TRUE, 0);
+  PostMessageA(window, WM_POWER, 1, 0);
+  DWORD code = 7;
+  EXPECT_FALSE(waitExit(&code, 1000));
+}
