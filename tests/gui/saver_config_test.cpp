@@ -655,8 +655,18 @@ TEST_F(Config, OwnerFromTheSwitch) {
                         {"", nullptr}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
-    SetForegroundWindow(owner);
-    saverPause(200);
+    // The previous dialog's end may hand activation around for a while: wait until the owner is
+    // the foreground window and stays so.
+    for (int settled = 0, tries = 0; settled < 3 && tries < 100; ++tries) {
+      if (GetForegroundWindow() == owner) {
+        ++settled;
+      } else {
+        settled = 0;
+        SetForegroundWindow(owner);
+      }
+      saverPause(50);
+    }
+    ASSERT_EQ(GetForegroundWindow(), owner);
     open(c.arguments.c_str());
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), c.expected);
     EXPECT_EQ(closeWith(IDCANCEL), (DWORD)IDCANCEL);
