@@ -86,37 +86,37 @@ void latheDecorate(VxmModel* model, const ProfilePoint* bands, const VxmVector* 
   }
 }
 
-bool buildLathe(const char* root, const LatheModel& spec) {
+bool buildLathe(const char* root, const LatheModel& lathe) {
   VxmVector profile[kMaxProfile];
   ProfilePoint bands[kMaxProfile];
   int p = 0;
-  for (int i = 0; i < spec.count; ++i)
-    for (int copy = 0; copy < (spec.points[i].crease ? 2 : 1) && p < kMaxProfile; ++copy) {
-      profile[p] = {spec.points[i].x, spec.points[i].y, 0.0f};
-      bands[p] = spec.points[i];
-      if (copy == 0 && spec.points[i].crease) bands[p].textured = false;  // the empty band
+  for (int i = 0; i < lathe.count; ++i)
+    for (int copy = 0; copy < (lathe.points[i].crease ? 2 : 1) && p < kMaxProfile; ++copy) {
+      profile[p] = {lathe.points[i].x, lathe.points[i].y, 0.0f};
+      bands[p] = lathe.points[i];
+      if (copy == 0 && lathe.points[i].crease) bands[p].textured = false;  // the empty band
       ++p;
     }
-  VxmModel* model = vxmModelCreateLathe(profile, p, nullptr, spec.segments);
+  VxmModel* model = vxmModelCreateLathe(profile, p, nullptr, lathe.segments);
   if (!model) return false;
   VxmBitmap* texture = nullptr;
-  if (spec.texture) {
-    if (!vxmModelAddTexture(model, spec.texture)) {
+  if (lathe.texture) {
+    if (!vxmModelAddTexture(model, lathe.texture)) {
       vxmModelFree(model);
       return false;
     }
     texture = model->textures[0].bitmap;
   }
-  latheDecorate(model, bands, profile, p, spec.segments, spec.wraps, texture);
-  model->highlight = spec.highlight;
-  if (spec.tilt != 0.0f) {
+  latheDecorate(model, bands, profile, p, lathe.segments, lathe.wraps, texture);
+  model->highlight = lathe.highlight;
+  if (lathe.tilt != 0.0f) {
     VxmMatrix tilt;
-    vxmMatRotateX(&tilt, spec.tilt);
+    vxmMatRotateX(&tilt, lathe.tilt);
     vxmVtxTransform(model->vertices, &tilt, model->vertices, model->vertexCount);
     vxmModelCalcSurfaceNormals(model);
   }
   char path[APP_PATH_LENGTH];
-  const bool ok = vxmModelCalcAverageNormals(model) && mkJoin(root, spec.file, path) && vxmModelSaveVXM(model, path);
+  const bool ok = vxmModelCalcAverageNormals(model) && mkJoin(root, lathe.file, path) && vxmModelSaveVXM(model, path);
   vxmModelFree(model);
   return ok;
 }
