@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ToolRun.h"
 #include "app.h"
 #include "appHost.h"
 #include "vxmBitmap.h"
@@ -337,3 +338,25 @@ TEST_F(Mkdata, CanLabelReadsLeftToRightAndUpright) {
 }
 
 }  // namespace
+
+// The installation's files as users meet them: `voxim info` reads every model and light, with
+// the model's textures found below the installation folder.
+TEST_F(Mkdata, VoximInfoReadsEveryBundledFile) {
+  int read = 0;
+  for (const std::string& file : filesBelow(first)) {
+    const bool model = file.size() > 4 && file.compare(file.size() - 4, 4, ".vxm") == 0;
+    const bool light = file.size() > 4 && file.compare(file.size() - 4, 4, ".vlt") == 0;
+    if (!model && !light) continue;
+    SCOPED_TRACE(file);
+    const ToolRun run = runTool(first, "info --root " + toolQuote(first) + " " + toolQuote(file));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.compare(0, model ? 10 : 9, model ? "vertices: " : "ambient: "), 0) << run.out;
+    if (file == "Models/can.vxm") {
+      EXPECT_NE(run.out.find("vertex normals: average\n"), std::string::npos);
+      EXPECT_NE(run.out.find("texture: Textures\\canlabel.bmp\n"), std::string::npos);
+    }
+    ++read;
+  }
+  EXPECT_EQ(read, (int)(std::size(kLatheModels) + std::size(kFacetedModels) + std::size(kLights)));
+}
