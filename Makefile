@@ -2,7 +2,7 @@
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 CMAKE_BUILD = cmake --build
-.PHONY: all deps host asan win32 fuzz-build dist test run fuzz bench clean
+.PHONY: all deps host asan win32 fuzz-build dist installer test run fuzz bench clean
 
 all: host win32
 
@@ -27,9 +27,13 @@ win32: deps build/win32/CMakeCache.txt
 fuzz-build: deps build/fuzz/CMakeCache.txt
 	@$(CMAKE_BUILD) build/fuzz -j$(JOBS)
 
-# The installation folder as setup would lay it out: build/dist/Quirla/.
+# The installation folder as setup lays it out: build/dist/Quirla/.
+# With it the setup program build/dist/Quirla-<version>-setup.exe (NSIS), which takes a second.
 dist: host win32
 	@tools/make-dist
+	@tools/make-installer
+
+installer: dist
 
 test: deps host asan win32 fuzz-build dist
 	@tools/run-tests
