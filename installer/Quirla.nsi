@@ -34,13 +34,11 @@ Unicode false  ; ANSI: the setup runs on Windows 95/98 as well as on Windows NT
 Name "${DESCRIPTION} ${VERSION}"
 OutFile "${OUTDIR}/Quirla-${VERSION}-setup.exe"
 InstallDir "$PROGRAMFILES\Drovelkant\${NAME}"
-InstallDirRegKey HKLM "${PRODUCT_KEY}" "InstallPath"
 RequestExecutionLevel admin
 ; Our own check explains why a folder is refused (CheckTarget); NSIS would only grey out "Next".
 AllowRootDirInstall true
 SetCompressor /SOLID lzma
-BrandingText "${PUBLISHER} ${DESCRIPTION} ${VERSION}"
-ShowInstDetails show
+BrandingText "${PUBLISHER}"
 SilentUnInstall silent
 
 VIProductVersion "${VERSION}.0.0"
@@ -67,6 +65,7 @@ Close the screensaver's settings and the model editor before you continue.$\r$\n
 !insertmacro MUI_PAGE_DIRECTORY
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_TEXT "${DESCRIPTION} ${VERSION} has been installed on your computer.$\r$\n$\r$\n\
 Choose Quirla as your screen saver in the screensaver settings of the Display control panel.$\r$\n$\r$\n\
 Click Finish to close Setup."
@@ -163,8 +162,10 @@ Function CheckTarget
   ; The uninstaller works only below a drive or a share: a drive or share root would hand it the
   ; whole disk, and it refuses one.
   ${If} $1 == ":\"
+  ${OrIf} $1 == ":"  ; the folder page drops the backslash of "C:\"
     ${If} $0 <= 3
-      StrCpy $Problem "Quirla cannot be installed into the root of a drive ('$INSTDIR').$\r$\n$\r$\n\
+      StrCpy $1 $INSTDIR 2
+      StrCpy $Problem "Quirla cannot be installed into the root of a drive ('$1\').$\r$\n$\r$\n\
 Choose a folder on the drive, such as '$PROGRAMFILES\Drovelkant\${NAME}'."
     ${EndIf}
   ${ElseIf} $2 == "\\"
@@ -258,20 +259,26 @@ Function .onInit
     ${If} $2 S== " /D="
       IntOp $1 $1 + 4
       StrCpy $INSTDIR $0 "" $1
-      ; Without trailing backslashes, as NSIS keeps $INSTDIR (a root keeps its own).
-      ${Do}
-        StrLen $1 $INSTDIR
-        StrCpy $2 $INSTDIR 1 -1
-        ${If} $1 > 3
-        ${AndIf} $2 == "\"
-          StrCpy $INSTDIR $INSTDIR -1
-        ${Else}
-          ${ExitDo}
-        ${EndIf}
-      ${Loop}
       ${Break}
     ${EndIf}
     IntOp $1 $1 - 1
+  ${Loop}
+  ; Without /D, a reinstallation offers the folder of the installation there is.
+  ${If} $1 < 0
+    ReadRegStr $0 HKLM "${PRODUCT_KEY}" "InstallPath"
+    ${IfThen} $0 != "" ${|} StrCpy $INSTDIR $0 ${|}
+  ${EndIf}
+  ; InstallPath, which a reinstallation starts from, ends in a backslash; $INSTDIR does not (a
+  ; drive root keeps its own).
+  ${Do}
+    StrLen $1 $INSTDIR
+    StrCpy $2 $INSTDIR 1 -1
+    ${If} $1 > 3
+    ${AndIf} $2 == "\"
+      StrCpy $INSTDIR $INSTDIR -1
+    ${Else}
+      ${ExitDo}
+    ${EndIf}
   ${Loop}
   ; Without pages, the folder is checked here.
   ${If} ${Silent}
@@ -299,13 +306,25 @@ FunctionEnd
 
 ; --- Installation --------------------------------------------------------------------------------
 
+; The list of details says what setup does in short lines: the progress page shows no path that
+; could be cut off.
 Section "${DESCRIPTION}"
   SectionIn RO
+  SetDetailsPrint listonly
+  DetailPrint "Installing the screensaver, its models, lights, textures and help"
+  SetDetailsPrint textonly
   SetOutPath "$INSTDIR"
   File /r "${STAGE}/*.*"
+  SetDetailsPrint listonly
+  DetailPrint "Recording the installation folder"
   WriteRegStr HKLM "${PRODUCT_KEY}" "InstallPath" "$INSTDIR\"
 
-  DetailPrint "Screensaver: $ScreensaverFolder\${NAME}.scr"
+  ${If} $ScreensaverFolder == $WINDIR
+    DetailPrint "Copying the screensaver into the Windows folder"
+  ${Else}
+    DetailPrint "Copying the screensaver into the Windows system folder"
+  ${EndIf}
+  SetDetailsPrint none
   SetOutPath "$ScreensaverFolder"
   File "/oname=${NAME}.scr" "${STAGE}/App/Quirla.scr"
   SetOutPath "$INSTDIR"
@@ -319,7 +338,9 @@ Section "${DESCRIPTION}"
     !insertmacro GET_FIELD $R1 1 $R2
     !insertmacro GET_FIELD $R1 2 $R3
     !insertmacro GET_FIELD $R1 3 $R4
-    DetailPrint "Association: .$R3 opens with $R4"
+    SetDetailsPrint listonly
+    DetailPrint "Opening .$R3 files with $R4"
+    SetDetailsPrint none
     WriteRegStr HKCR ".$R3" "" "$R3file"
     WriteRegStr HKCR "$R3file" "" "$R2"
     WriteRegStr HKCR "$R3file\DefaultIcon" "" "$INSTDIR\$R4,0"
@@ -331,6 +352,9 @@ Section "${DESCRIPTION}"
 
   ; The Start Menu group in the user's Programs folder, where the uninstaller looks: the shortcuts
   ; setup.ini lists (name, target), then "Uninstall".
+  SetDetailsPrint listonly
+  DetailPrint "Adding the Start Menu group ${DESCRIPTION}"
+  SetDetailsPrint none
   SetShellVarContext current
   CreateDirectory "$SMPROGRAMS\${DESCRIPTION}"
   StrCpy $R0 1
@@ -345,6 +369,9 @@ Section "${DESCRIPTION}"
   ${Loop}
   CreateShortcut "$SMPROGRAMS\${DESCRIPTION}\Uninstall.lnk" "$WINDIR\${REMOVER}" "" "$WINDIR\${REMOVER}" 0
 
+  SetDetailsPrint listonly
+  DetailPrint "Adding ${DESCRIPTION} to Add/Remove Programs"
+  SetDetailsPrint none
   WriteUninstaller "$WINDIR\${REMOVER}"
   WriteRegStr HKLM "${ADD_REMOVE_KEY}" "DisplayName" "${DESCRIPTION}"
   WriteRegStr HKLM "${ADD_REMOVE_KEY}" "DisplayVersion" "${VERSION}"
@@ -355,6 +382,7 @@ Section "${DESCRIPTION}"
   WriteRegDWORD HKLM "${ADD_REMOVE_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${ADD_REMOVE_KEY}" "NoRepair" 1
   WriteRegDWORD HKLM "${ADD_REMOVE_KEY}" "EstimatedSize" ${SIZE_KB}
+  SetDetailsPrint both
 SectionEnd
 
 ; --- Removal -------------------------------------------------------------------------------------

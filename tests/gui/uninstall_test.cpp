@@ -1,6 +1,8 @@
 // uninstall_test.cpp: the real uninstall.exe run on fake installations under Wine: its messages
 // answered through the driver, its window read back, and afterwards every listed file, folder,
 // association, shortcut, Add/Remove entry and screensaver copy checked gone, everything else kept.
+// (Our own setup program's installation, with the lists `make dist` writes, is installed and
+// removed end to end by tests/setup.)
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -586,92 +588,6 @@ double progressFill(HWND progress) {
   for (int x = 2; x < picture.width - 2; ++x) filled += drvPixel(&picture, x, picture.height / 2) == wanted;
   drvFreePicture(&picture);
   return inner > 0 ? (double)filled / inner : -1;
-}
-
-// --- The lists our own staging writes ---------------------------------------------------------------
-
-bool copyTree(const std::string& from, const std::string& to) {
-  if (!drvMakeFolders(to.c_str())) return false;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      ok = copyTree(from + "\\" + name, to + "\\" + name) && ok;
-    else
-      ok = CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE) && ok;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return ok;
-}
-
-std::vector<std::string> words(const std::string& text) {
-  std::vector<std::string> out;
-  size_t at = 0;
-  while ((at = text.find_first_not_of(" \t\r\n", at)) != std::string::npos) {
-    size_t end = text.find_first_of(" \t\r\n", at);
-    out.push_back(text.substr(at, end - at));
-    at = end;
-  }
-  return out;
-}
-
-// The build stages an installation like `make dist` and lists it with tools/make-setup-lists;
-// the uninstaller must leave nothing of it.
-TEST(UninstallStaged, RemovesAnInstallationListedByOurStaging) {
-  FakeInstall install("Staged");
-  install.extensions = {"vxm", "vlt"};
-  install.cleanOutside();
-  char staged[MAX_PATH];
-  ASSERT_TRUE(drvWinPath(QUIRLA_BINARY_DIR "/staged-setup/Quirla", staged, sizeof staged));
-  ASSERT_TRUE(copyTree(staged, install.folder));
-
-  std::string ini = install.at("setup.ini");
-  char value[260];
-  GetPrivateProfileStringA("Setup", "Name", "", value, sizeof value, ini.c_str());
-  EXPECT_STREQ("Quirla", value);
-  GetPrivateProfileStringA("Setup", "Description", "", value, sizeof value, ini.c_str());
-  EXPECT_STREQ("Quirla 3D Screensaver", value);
-  static char listText[65536];
-  ASSERT_TRUE(drvReadFile(install.at("setup.lst").c_str(), listText, sizeof listText));
-  std::vector<std::string> entries = words(listText);
-  EXPECT_EQ((int)entries.size(), (int)GetPrivateProfileIntA("Setup", "Count", -1, ini.c_str()));
-  const std::vector<std::string> expected = {
-      "Models\\Cube.vxm", "Models\\Extra\\Ring.vxm", "Models\\Extra", "Models", "Lights\\Sun.vlt", "Lights",
-      "Textures\\Wood.bmp", "Textures", "Help\\index.html", "Help\\images\\logo.bmp", "Help\\images", "Help",
-      "App\\Quirla.exe", "App\\Quirla.scr", "App\\uninstall.exe", "App"};
-  EXPECT_EQ(expected, entries);
-  GetPrivateProfileStringA("Associations", "1", "", value, sizeof value, ini.c_str());
-  EXPECT_STREQ("Quirla Model,vxm,App\\Quirla.exe", value);
-  GetPrivateProfileStringA("Shortcuts", "1", "", value, sizeof value, ini.c_str());
-  EXPECT_STREQ("Quirla Model Editor,App\\Quirla.exe", value);
-
-  // Run under a test name, so the real product's entries in this prefix stay alone.
-  ASSERT_TRUE(WritePrivateProfileStringA("Setup", "Name", install.name.c_str(), ini.c_str()));
-  ASSERT_TRUE(WritePrivateProfileStringA("Setup", "Description", install.description.c_str(), ini.c_str()));
-  install.registerFolder(install.folder);
-  for (const std::string& e : install.extensions) {
-    ASSERT_TRUE(drvRegSetString(HKEY_CLASSES_ROOT, ("." + e).c_str(), nullptr, (e + "file").c_str()));
-    ASSERT_TRUE(drvRegSetString(HKEY_CLASSES_ROOT, (e + "file\\shell\\open\\command").c_str(), nullptr, "x %1"));
-  }
-  ASSERT_TRUE(drvMakeFolders(install.group.c_str()));
-  for (const char* link : {"Quirla Model Editor.lnk", "Quirla Help.lnk", "Uninstall.lnk"})
-    ASSERT_TRUE(drvWriteFile((install.group + "\\" + link).c_str(), "shortcut"));
-  ASSERT_TRUE(drvRegSetString(HKEY_LOCAL_MACHINE, (std::string(ADD_REMOVE_KEY) + install.name).c_str(), "DisplayName",
-                              "Quirla"));
-  ASSERT_TRUE(drvWriteFile(install.windowsCopy().c_str(), "saver"));
-  UninstallRun run;
-  run.start(install.name);
-  run.waitWindow();
-  run.confirm(install);
-  run.expectBox("Done", "Uninstall completed successfully.", DRV_ICON_ASTERISK);
-  run.expectEnd();
-  EXPECT_FALSE(exists(install.folder));
-  install.expectAssociationsShortcutsAndEntryGone();
-  EXPECT_FALSE(exists(install.windowsCopy()));
 }
 
 struct ProgressSample {

@@ -1,0 +1,771 @@
+// setup_test.cpp: the setup program Quirla-<version>-setup.exe end to end, in a fresh Wine prefix
+// of its own (tests/setup/run-setup-test): silent installs into folders with blanks in their
+// names, everything setup writes checked against the staged installation and its setup.ini, the
+// Windows folder's copy of the screensaver run and seen drawing, a model opened through its
+// association, the Add/Remove command run, and then the whole drive and the registry compared
+// with what they were before; the same under Windows 98; the pages as a user walks them, with
+// screenshots; and the folders and situations setup refuses.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "saver_extras.h"
+#include "windriver.h"
+
+namespace {
+
+const char* const PRODUCT_KEY = "SOFTWARE\\Drovelkant\\Quirla";
+const char* const SETTINGS_KEY = "SOFTWARE\\Drovelkant\\Quirla\\Settings";
+const char* const ADD_REMOVE_KEY = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quirla";
+const char* const APP_DEFAULTS = "Software\\Wine\\AppDefaults\\";
+const char* const PENDING_KEY = "System\\CurrentControlSet\\Control\\Session Manager";
+// The setup dialog's buttons and the folder page's edit control (NSIS's numbers).
+const int NEXT = 1, CANCEL = 2, FOLDER_EDIT = 1019;
+
+std::string lower(std::string text) {
+  for (char& c : text) c = (char)tolower((unsigned char)c);
+  return text;
+}
+
+bool startsWith(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string specialFolder(int which) {
+  char path[MAX_PATH] = {};
+  EXPECT_TRUE(SHGetSpecialFolderPathA(nullptr, path, which, FALSE)) << which;
+  return path;
+}
+
+std::string windowsFolder() {
+  char path[MAX_PATH] = {};
+  EXPECT_GT(GetWindowsDirectoryA(path, sizeof path), 0u);
+  return path;
+}
+
+std::string tempFolder() {
+  char path[MAX_PATH] = {};
+  DWORD length = GetTempPathA(sizeof path, path);
+  EXPECT_GT(length, 0u);
+  std::string folder = path;
+  if (endsWith(folder, "\\")) folder.pop_back();
+  // The long form, as the files below it are listed.
+  char full[MAX_PATH] = {};
+  return GetLongPathNameA(folder.c_str(), full, sizeof full) ? full : folder;
+}
+
+bool exists(const std::string& path) { return drvFileExists(path.c_str()); }
+
+std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string regString(HKEY root, const std::string& key, const char* name) {
+  char value[1024] = {};
+  return drvRegGetString(root, key.c_str(), name, value, sizeof value) ? value : "(missing)";
+}
+
+std::string distFolder() {
+  char path[MAX_PATH] = {};
+  EXPECT_TRUE(drvWinPath(QUIRLA_DIST_DIR, path, sizeof path));
+  return path;
+}
+
+std::string stagedFolder() { return distFolder() + "\\Quirla"; }
+
+// The setup program the run built, and the version its name carries ("Quirla-2.30-setup.exe").
+struct SetupProgram {
+  std::string path, version;
+};
+
+SetupProgram setupProgram() {
+  SetupProgram program;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((distFolder() + "\\Quirla-*-setup.exe").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return program;
+  FindClose(search);
+  std::string name = found.cFileName;
+  program.path = distFolder() + "\\" + name;
+  program.version = name.substr(7, name.size() - 7 - 10);
+  return program;
+}
+
+std::string iniValue(const std::string& ini, const char* section, const std::string& key) {
+  char value[1024] = {};
+  GetPrivateProfileStringA(section, key.c_str(), "", value, sizeof value, ini.c_str());
+  return value;
+}
+
+// Field n (from 1) of a comma-separated setup.ini value.
+std::string field(const std::string& value, int n) {
+  size_t start = 0;
+  for (int i = 1; i < n; ++i) {
+    start = value.find(',', start);
+    if (start == std::string::npos) return "";
+    ++start;
+  }
+  size_t end = value.find(',', start);
+  return value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// The entries "1", "2", ... of a setup.ini section, up to the first missing one.
+std::vector<std::string> iniList(const std::string& ini, const char* section) {
+  std::vector<std::string> values;
+  for (int n = 1;; ++n) {
+    std::string value = iniValue(ini, section, std::to_string(n));
+    if (value.empty()) return values;
+    values.push_back(value);
+  }
+}
+
+// Starts setup with these arguments and waits for it; its exit code, or -1 when it did not end.
+int runSetup(const std::string& arguments) {
+  DrvProcess proc = {};
+  std::string command = "\"" + setupProgram().path + "\" " + arguments;
+  if (!drvStart(&proc, command.c_str(), nullptr)) return -1;
+  DWORD code = 0;
+  bool ended = drvWaitExit(&proc, 120000, &code);
+  drvKill(&proc);
+  return ended ? (int)code : -1;
+}
+
+// --- Snapshots of the drive and the registry --------------------------------------------------------
+
+void listFiles(const std::string& folder, std::set<std::string>* out) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out->insert(lower(path) + "\\");
+      // Links lead elsewhere (Wine's own folders); what they hold is listed where it lies.
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) listFiles(path, out);
+    } else {
+      out->insert(lower(path));
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+void listKeys(HKEY root, const std::string& name, const std::string& key, std::set<std::string>* out) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
+  out->insert(lower(name + "\\" + key));
+  char child[512];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof child;
+    if (RegEnumKeyExA(opened, i, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    listKeys(root, name, key + "\\" + child, out);
+  }
+  RegCloseKey(opened);
+}
+
+// Every file and folder of drive C: and every key of the machine's and the user's software
+// (the file associations of HKEY_CLASSES_ROOT live in both).
+std::set<std::string> snapshot() {
+  std::set<std::string> entries;
+  listFiles("C:", &entries);
+  listKeys(HKEY_LOCAL_MACHINE, "HKLM", "Software", &entries);
+  listKeys(HKEY_CURRENT_USER, "HKCU", "Software", &entries);
+  return entries;
+}
+
+std::vector<std::string> minus(const std::set<std::string>& a, const std::set<std::string>& b) {
+  std::vector<std::string> out;
+  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+  return out;
+}
+
+std::string join(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += "\n  " + line;
+  return text;
+}
+
+// The files waiting to be deleted at the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT).
+std::vector<std::string> pendingDeletions() {
+  std::vector<std::string> out;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PENDING_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+  std::vector<char> data(65536);
+  DWORD size = (DWORD)data.size() - 2, type = 0;
+  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, (BYTE*)data.data(), &size) ==
+      ERROR_SUCCESS) {
+    // Pairs of texts: the file, then its new name, empty for a deletion.
+    std::vector<std::string> texts;
+    for (size_t at = 0; at < size && data[at];) {
+      std::string text = data.data() + at;
+      texts.push_back(text);
+      at += text.size() + 1;
+      if (at < size && !data[at]) {  // an empty new name
+        texts.push_back("");
+        ++at;
+      }
+    }
+    for (size_t i = 0; i + 1 < texts.size(); i += 2)
+      if (texts[i + 1].empty()) out.push_back(lower(startsWith(texts[i], "\\??\\") ? texts[i].substr(4) : texts[i]));
+  }
+  RegCloseKey(key);
+  return out;
+}
+
+// Wine's own settings, which Wine changes as programs run (and the Windows 98 switch below).
+bool isWines(const std::string& entry) { return startsWith(entry, "hkcu\\software\\wine\\"); }
+
+// After a removal nothing of the product is left, and nothing that was there before is gone,
+// except the remover's own temporary copy (%TEMP%\~nsuN.tmp\Un.exe: NSIS runs a remover from a
+// copy, which cannot delete itself), and that waits to be deleted at the next restart.
+void expectNothingLeftSince(const std::set<std::string>& before) {
+  std::set<std::string> after = snapshot();
+  std::string temp = lower(tempFolder()) + "\\~nsu";
+  std::vector<std::string> pending = pendingDeletions();
+  std::vector<std::string> left;
+  for (const std::string& entry : minus(after, before)) {
+    if (isWines(entry)) continue;
+    bool removersCopy = startsWith(entry, temp) && (endsWith(entry, ".tmp\\") || endsWith(entry, ".tmp\\un.exe"));
+    if (!removersCopy) {
+      left.push_back(entry);
+    } else if (endsWith(entry, "un.exe")) {
+      EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), entry))
+          << entry << " is not deleted at the next restart";
+    }
+  }
+  EXPECT_TRUE(left.empty()) << "left after the removal:" << join(left);
+  std::vector<std::string> gone = minus(before, after);
+  gone.erase(std::remove_if(gone.begin(), gone.end(), isWines), gone.end());
+  EXPECT_TRUE(gone.empty()) << "gone with the removal:" << join(gone);
+}
+
+// --- What setup writes -----------------------------------------------------------------------------
+
+// Files and folders below `root` relative to it, folders ending in a backslash.
+std::set<std::string> treeBelow(const std::string& root) {
+  std::set<std::string> full, relative;
+  listFiles(root, &full);
+  for (const std::string& path : full) relative.insert(path.substr(root.size() + 1));
+  return relative;
+}
+
+std::string shortcutTarget(const std::string& link) {
+  CoInitialize(nullptr);
+  std::string target = "(unreadable)";
+  IShellLinkA* shellLink = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 (void**)&shellLink))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, (void**)&file))) {
+      wchar_t wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+      char path[MAX_PATH] = {};
+      if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)))
+        target = path;
+      file->Release();
+    }
+    shellLink->Release();
+  }
+  return target;
+}
+
+// The command of the Add/Remove entry and the program it starts (without its quotes).
+struct AddRemoveCommand {
+  std::string command, program;
+};
+
+AddRemoveCommand addRemoveCommand() {
+  AddRemoveCommand found;
+  found.command = regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "UninstallString");
+  if (startsWith(found.command, "\"")) {
+    found.program = found.command.substr(1, found.command.find('"', 1) - 1);
+  } else {
+    found.program = found.command.substr(0, found.command.find(' '));
+  }
+  return found;
+}
+
+// Everything setup writes for an installation in `folder`, with the screensaver's copy in
+// `saverFolder`, checked against the staged installation and its setup.ini.
+void expectInstalled(const std::string& folder, const std::string& saverFolder) {
+  SCOPED_TRACE("installed in " + folder);
+  // The staged tree, byte for byte, setup.ini and setup.lst included.
+  std::string staged = stagedFolder();
+  std::set<std::string> files = treeBelow(folder);
+  EXPECT_EQ(treeBelow(staged), files);
+  for (const std::string& file : files)
+    if (!endsWith(file, "\\")) {
+      EXPECT_EQ(readBytes(staged + "\\" + file), readBytes(folder + "\\" + file)) << file;
+    }
+  EXPECT_FALSE(exists(folder + "\\setup.exe"));
+
+  EXPECT_EQ(folder + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
+  EXPECT_EQ(readBytes(staged + "\\App\\Quirla.scr"), readBytes(saverFolder + "\\Quirla.scr"));
+
+  std::string ini = folder + "\\setup.ini";
+  std::string description = iniValue(ini, "Setup", "Description");
+  EXPECT_EQ("Quirla", iniValue(ini, "Setup", "Name"));
+  std::vector<std::string> associations = iniList(ini, "Associations");
+  // The editor's associations are listed exactly when the editor is part of the installation.
+  EXPECT_EQ(exists(folder + "\\App\\Quirla.exe") ? 2u : 0u, associations.size());
+  for (const std::string& association : associations) {
+    std::string extension = field(association, 2), program = folder + "\\" + field(association, 3);
+    SCOPED_TRACE("association " + association);
+    EXPECT_TRUE(exists(program));
+    EXPECT_EQ(extension + "file", regString(HKEY_CLASSES_ROOT, "." + extension, nullptr));
+    EXPECT_EQ(field(association, 1), regString(HKEY_CLASSES_ROOT, extension + "file", nullptr));
+    EXPECT_EQ(program + ",0", regString(HKEY_CLASSES_ROOT, extension + "file\\DefaultIcon", nullptr));
+    EXPECT_EQ("\"" + program + "\" \"%1\"",
+              regString(HKEY_CLASSES_ROOT, extension + "file\\shell\\open\\command", nullptr));
+  }
+
+  // The Start Menu group, named by the description, in the user's Programs folder, where the
+  // uninstaller looks: the listed shortcuts and "Uninstall", nothing else.
+  AddRemoveCommand remover = addRemoveCommand();
+  std::string group = specialFolder(CSIDL_PROGRAMS) + "\\" + description;
+  std::set<std::string> links = {"uninstall.lnk"};
+  std::vector<std::string> shortcuts = iniList(ini, "Shortcuts");
+  EXPECT_FALSE(shortcuts.empty());
+  for (const std::string& shortcut : shortcuts) {
+    std::string link = group + "\\" + field(shortcut, 1) + ".lnk";
+    links.insert(lower(field(shortcut, 1) + ".lnk"));
+    EXPECT_EQ(lower(folder + "\\" + field(shortcut, 2)), lower(shortcutTarget(link))) << link;
+  }
+  EXPECT_EQ(lower(remover.program), lower(shortcutTarget(group + "\\Uninstall.lnk")));
+  EXPECT_EQ(links, treeBelow(group));
+
+  // The Add/Remove entry starts a program outside the installation folder.
+  EXPECT_EQ(description, regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayName"));
+  EXPECT_EQ(setupProgram().version, regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayVersion"));
+  EXPECT_EQ("Drovelkant", regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "Publisher"));
+  EXPECT_EQ(folder + "\\App\\Quirla.scr,0", regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayIcon"));
+  EXPECT_TRUE(exists(remover.program)) << remover.command;
+  EXPECT_FALSE(startsWith(lower(remover.program), lower(folder + "\\"))) << remover.command;
+}
+
+// --- Using the installation ------------------------------------------------------------------------
+
+// The screensaver copy run as the Display control panel runs it: full screen, and a picture that
+// changes from frame to frame, as the default settings spin and move a model; its first start
+// writes those settings with the model of the installation in `folder`.
+void expectSaverDrawsAModel(const std::string& saver, const std::string& folder) {
+  DrvProcess proc = {};
+  ASSERT_TRUE(saverStart(&proc, "\"" + saver + "\" /s"));
+  HWND window = saverWaitFullScreen(proc.id, DRV_TIMEOUT);
+  ASSERT_NE(nullptr, window);
+  RECT area;
+  ASSERT_TRUE(GetWindowRect(window, &area));
+  SaverShot first, later;
+  saverPause(1000);
+  ASSERT_TRUE(first.take(area));
+  long changed = 0;
+  for (int i = 0; i < 50 && changed < 100; ++i) {
+    saverPause(100);
+    ASSERT_TRUE(later.take(area));
+    changed = 0;
+    for (int y = 0; y < first.picture.height; ++y)
+      for (int x = 0; x < first.picture.width; ++x) changed += first.at(x, y) != later.at(x, y);
+  }
+  EXPECT_GE(changed, 100) << "the screensaver's picture does not move";
+  EXPECT_EQ(folder + "\\Models\\can.vxm", regString(HKEY_LOCAL_MACHINE, SETTINGS_KEY, "Model File"));
+  drvPostKey(window, VK_SPACE);
+  EXPECT_TRUE(saverWaitExit(&proc, DRV_TIMEOUT, nullptr));
+  drvKill(&proc);
+}
+
+// A model opened as Explorer opens it, through its association: the editor shows it in its title.
+void expectModelOpensInTheEditor(const std::string& folder) {
+  if (!exists(folder + "\\App\\Quirla.exe")) {
+    ADD_FAILURE() << "the model editor App\\Quirla.exe is not part of the staged installation";
+    return;
+  }
+  std::string model = folder + "\\Models\\can.vxm";
+  INT_PTR started = (INT_PTR)ShellExecuteA(nullptr, "open", model.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  EXPECT_GT(started, 32);
+  std::string title = "Quirla Model Editor - [" + lower(model) + "]";
+  HWND editor = drvWaitWindow("Quirla", title.c_str(), 0, DRV_TIMEOUT);
+  ASSERT_NE(nullptr, editor) << title;
+  PostMessageA(editor, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(drvWaitGone(editor, DRV_TIMEOUT));
+  // The editor has ended when its program file can be written again.
+  DWORD start = GetTickCount();
+  HANDLE file = INVALID_HANDLE_VALUE;
+  while (GetTickCount() - start < (DWORD)DRV_TIMEOUT) {
+    file = CreateFileA((folder + "\\App\\Quirla.exe").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) break;
+    Sleep(100);
+  }
+  EXPECT_NE(INVALID_HANDLE_VALUE, file);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+// The Add/Remove command as Control Panel runs it: the uninstaller's window, its confirmation
+// answered Yes and its report; then the remover, which deletes itself last, has finished.
+void runAddRemoveCommand(const std::string& description) {
+  AddRemoveCommand remover = addRemoveCommand();
+  DrvProcess proc = {};
+  ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr)) << remover.command;
+  HWND window = drvWaitWindow("UNINSTALL", "Uninstall", 0, DRV_TIMEOUT);
+  drvKill(&proc);
+  ASSERT_NE(nullptr, window);
+  DWORD uninstaller = 0;
+  GetWindowThreadProcessId(window, &uninstaller);
+  DrvMessageBox box;
+  ASSERT_TRUE(drvWaitMessageBox(uninstaller, DRV_TIMEOUT, &box));
+  EXPECT_STREQ("Warning", box.title);
+  EXPECT_EQ("This will remove '" + description + "', and all of its components.\n\nAre you sure you want to do this ?",
+            std::string(box.text));
+  ASSERT_TRUE(drvAnswer(&box, IDYES));
+  ASSERT_TRUE(drvWaitMessageBox(uninstaller, 60000, &box));
+  EXPECT_STREQ("Done", box.title);
+  EXPECT_STREQ("Uninstall completed successfully.", box.text);
+  ASSERT_TRUE(drvAnswer(&box, IDOK));
+  EXPECT_TRUE(drvWaitGone(window, DRV_TIMEOUT));
+  DWORD start = GetTickCount();
+  while (exists(remover.program) && GetTickCount() - start < (DWORD)DRV_TIMEOUT) Sleep(100);
+  EXPECT_FALSE(exists(remover.program));
+}
+
+// Wine reports Windows 98 to these programs while their keys exist.
+struct Windows98 {
+  std::vector<std::string> programs;
+  explicit Windows98(const std::vector<std::string>& names) : programs(names) {
+    for (const std::string& program : programs)
+      EXPECT_TRUE(drvRegSetString(HKEY_CURRENT_USER, (APP_DEFAULTS + program).c_str(), "Version", "win98"));
+  }
+  ~Windows98() {
+    for (const std::string& program : programs) drvRegDeleteTree(HKEY_CURRENT_USER, (APP_DEFAULTS + program).c_str());
+  }
+};
+
+std::string setupName() {
+  std::string path = setupProgram().path;
+  return path.substr(path.rfind('\\') + 1);
+}
+
+// --- The suite -------------------------------------------------------------------------------------
+
+TEST(Setup, TheRunBuiltTheSetupProgramFromTheStagedInstallation) {
+  SetupProgram program = setupProgram();
+  ASSERT_FALSE(program.path.empty()) << "no Quirla-*-setup.exe in " << distFolder();
+  EXPECT_EQ("Quirla-" + program.version + "-setup.exe", setupName());
+  EXPECT_FALSE(program.version.empty());
+  EXPECT_TRUE(exists(stagedFolder() + "\\setup.lst"));
+}
+
+TEST(Setup, InstallsUsesAndRemovesTheProduct) {
+  std::set<std::string> before = snapshot();
+  std::string folder = specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla 3D Test";
+  ASSERT_EQ(0, runSetup("/S /D=" + folder));
+  expectInstalled(folder, windowsFolder());
+  EXPECT_FALSE(exists(windowsFolder() + "\\system\\Quirla.scr"));
+  // The snapshots see the installation: a file, the folder setup made above it, the product key.
+  std::vector<std::string> added = minus(snapshot(), before);
+  for (const std::string& entry : {lower(folder) + "\\app\\quirla.scr",
+                                   lower(specialFolder(CSIDL_PROGRAM_FILES)) + "\\drovelkant\\",
+                                   std::string("hklm\\software\\drovelkant\\quirla")})
+    EXPECT_NE(added.end(), std::find(added.begin(), added.end(), entry)) << entry;
+  std::string description = iniValue(folder + "\\setup.ini", "Setup", "Description");
+
+  expectSaverDrawsAModel(windowsFolder() + "\\Quirla.scr", folder);
+  expectModelOpensInTheEditor(folder);
+
+  runAddRemoveCommand(description);
+  expectNothingLeftSince(before);
+}
+
+TEST(Setup, OnWindows98TheScreensaverCopyGoesIntoTheSystemFolder) {
+  Windows98 windows98({setupName(), "uninstall.exe"});
+  std::set<std::string> before = snapshot();
+  std::string folder = "C:\\Quirla 98 Test";
+  ASSERT_EQ(0, runSetup("/S /D=" + folder));
+  expectInstalled(folder, windowsFolder() + "\\system");
+  EXPECT_FALSE(exists(windowsFolder() + "\\Quirla.scr"));
+  runAddRemoveCommand(iniValue(folder + "\\setup.ini", "Setup", "Description"));
+  expectNothingLeftSince(before);
+}
+
+}  // namespace
+
+namespace {
+
+// --- Refusals --------------------------------------------------------------------------------------
+
+size_t longestListedEntry() {
+  std::istringstream list(readBytes(stagedFolder() + "\\setup.lst"));
+  size_t longest = 0;
+  for (std::string entry; list >> entry;) longest = std::max(longest, entry.size());
+  return longest;
+}
+
+// A folder "C:\qqq...q" whose listed paths are `spare` characters short of what Windows takes.
+std::string folderWithRoomFor(int spare) {
+  int length = MAX_PATH - 1 - 1 - (int)longestListedEntry() - spare;
+  return "C:\\" + std::string(length - 3, 'q');
+}
+
+bool nothingInstalled() {
+  return !drvRegKeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY) && !drvRegKeyExists(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY) &&
+         !exists(windowsFolder() + "\\Quirla.scr");
+}
+
+TEST(SetupRefuses, FoldersWhereTheUninstallerCouldNotWork) {
+  std::set<std::string> before = snapshot();
+  // Drive and share roots, a folder that is not a full path, and one so long that a listed file's
+  // path would not fit: silent setup ends with code 2 and leaves nothing.
+  for (const std::string& folder : {std::string("C:\\"), std::string("C:"), std::string("\\\\server\\share"),
+                                    std::string("\\\\server\\share\\"), std::string("Quirla"), folderWithRoomFor(-1)}) {
+    EXPECT_EQ(2, runSetup("/S /D=" + folder)) << folder;
+    EXPECT_TRUE(nothingInstalled()) << folder;
+  }
+  // A folder holding a setup program, which the uninstaller takes for the installation medium.
+  std::string medium = "C:\\Quirla Medium";
+  ASSERT_TRUE(drvMakeFolders(medium.c_str()));
+  ASSERT_TRUE(drvWriteFile((medium + "\\setup.exe").c_str(), "setup"));
+  EXPECT_EQ(2, runSetup("/S /D=" + medium));
+  EXPECT_EQ(std::set<std::string>{"setup.exe"}, treeBelow(medium));
+  EXPECT_TRUE(drvDeleteTree(medium.c_str()));
+  EXPECT_TRUE(nothingInstalled());
+  expectNothingLeftSince(before);
+
+  // The longest folder that fits installs, a second installation elsewhere is refused while it
+  // stays, and the uninstaller removes it all.
+  std::string longest = folderWithRoomFor(0);
+  ASSERT_EQ(0, runSetup("/S /D=" + longest));
+  EXPECT_EQ(longest + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
+  EXPECT_EQ(2, runSetup("/S /D=C:\\Quirla Elsewhere"));
+  EXPECT_FALSE(exists("C:\\Quirla Elsewhere"));
+  runAddRemoveCommand(iniValue(longest + "\\setup.ini", "Setup", "Description"));
+  expectNothingLeftSince(before);
+}
+
+// --- The pages, as a user goes through them ----------------------------------------------------------
+
+struct TextFit {
+  HFONT font = nullptr;
+  std::vector<std::string> problems;
+  int measured = 0;
+};
+
+BOOL CALLBACK measureText(HWND control, LPARAM data) {
+  TextFit* fit = reinterpret_cast<TextFit*>(data);
+  char className[64] = {}, text[1024] = {};
+  GetClassNameA(control, className, sizeof className);
+  LONG style = GetWindowLongA(control, GWL_STYLE);
+  bool isStatic = !lstrcmpiA(className, "Static"), isButton = !lstrcmpiA(className, "Button");
+  int type = style & (isStatic ? SS_TYPEMASK : BS_TYPEMASK);
+  bool wraps = isStatic && (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
+  bool oneLine = (isStatic && (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE)) ||
+                 (isButton && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                               type == BS_AUTORADIOBUTTON));
+  if (!IsWindowVisible(control) || !(wraps || oneLine) || !drvGetTextNow(control, text, sizeof text) || !text[0])
+    return TRUE;
+  RECT area;
+  GetClientRect(control, &area);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, fit->font);
+  // A check box's text stands beside its box.
+  int box = isButton ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0;
+  RECT needed = {0, 0, area.right - box, 0};
+  DrawTextA(dc, text, -1, &needed, DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE) | DT_EXPANDTABS);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  ++fit->measured;
+  if (needed.bottom > area.bottom || needed.right + box > area.right)
+    fit->problems.push_back("\"" + std::string(text) + "\" needs " + std::to_string(needed.right + box) + " x " +
+                            std::to_string(needed.bottom) + " pixels, has " + std::to_string(area.right) + " x " +
+                            std::to_string(area.bottom));
+  return TRUE;
+}
+
+// Every visible text of the page shows whole. Another process's fonts cannot be read, so each
+// text is measured in the font of the pages' dialogs (MS Shell Dlg, 8 points); the titles are
+// bigger and bolder, so for them this finds only the worst cuts.
+void expectTextsFit(HWND window, const std::string& page) {
+  TextFit fit;
+  HDC screen = GetDC(nullptr);
+  int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  fit.font = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Shell Dlg");
+  ASSERT_NE(nullptr, fit.font);
+  EnumChildWindows(window, measureText, reinterpret_cast<LPARAM>(&fit));
+  DeleteObject(fit.font);
+  EXPECT_GT(fit.measured, 0) << page;
+  EXPECT_TRUE(fit.problems.empty()) << page << ":" << join(fit.problems);
+}
+
+// A screenshot of the window under build/win32/setup-shots, to look at.
+void saveShot(HWND window, const std::string& name) {
+  char folder[MAX_PATH];
+  ASSERT_TRUE(drvWinPath(QUIRLA_BINARY_DIR "/setup-shots", folder, sizeof folder));
+  ASSERT_TRUE(drvMakeFolders(folder));
+  RECT area;
+  ASSERT_TRUE(GetWindowRect(window, &area));
+  DrvPicture picture;
+  ASSERT_TRUE(drvCaptureScreen(&area, &picture));
+  EXPECT_TRUE(drvSavePicture(&picture, (std::string(folder) + "\\" + name + ".bmp").c_str()));
+  drvFreePicture(&picture);
+}
+
+// Setup started without /S: its wizard window and the pages in it.
+struct SetupWizard {
+  DrvProcess proc = {};
+  HWND window = nullptr;
+  ~SetupWizard() { drvKill(&proc); }
+
+  void start() {
+    std::string command = "\"" + setupProgram().path + "\"";
+    ASSERT_TRUE(drvStart(&proc, command.c_str(), nullptr));
+    std::string title = iniValue(stagedFolder() + "\\setup.ini", "Setup", "Description") + " " +
+                        setupProgram().version + " Setup";
+    window = drvWaitWindow("#32770", title.c_str(), proc.id, DRV_TIMEOUT);
+    ASSERT_NE(nullptr, window) << title;
+  }
+  // The visible control of the current page with this class and text (null: any text).
+  HWND waitFor(const char* className, const char* text, DWORD timeoutMs = DRV_TIMEOUT) {
+    DWORD start = GetTickCount();
+    do {
+      HWND control = drvFindChild(window, className, text);
+      if (control && IsWindowVisible(control)) return control;
+      Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+  }
+  // Next, Install or Finish; posted, since the page may answer with a message box.
+  void next() { ASSERT_TRUE(drvPostCommand(window, NEXT)); }
+  void expectBox(const std::string& text, DrvIcon icon, int answer) {
+    DrvMessageBox box;
+    ASSERT_TRUE(drvWaitMessageBox(proc.id, DRV_TIMEOUT, &box)) << text;
+    EXPECT_EQ(text, box.text);
+    EXPECT_STREQ(drvIconName(icon), drvIconName(box.icon));
+    ASSERT_TRUE(drvAnswer(&box, answer));
+  }
+  void expectEnd(DWORD expected) {
+    DWORD code = 0xFFFF;
+    ASSERT_TRUE(drvWaitExit(&proc, DRV_TIMEOUT, &code));
+    EXPECT_EQ(expected, code);
+  }
+};
+
+std::string runningText() {
+  return "Quirla is running: the screensaver or the model editor is open.\r\n\r\nClose the model editor, end the "
+         "screensaver and close the Display control panel (its preview runs the screensaver), then try again.";
+}
+
+TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaver) {
+  // The Display control panel's stand-in shows which page the finish page opened.
+  char stub[MAX_PATH], system[MAX_PATH];
+  ASSERT_TRUE(drvBinaryPath("setup-stubs\\desk.cpl", stub, sizeof stub));
+  ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+  ASSERT_TRUE(CopyFileA(stub, (std::string(system) + "\\desk.cpl").c_str(), FALSE));
+  std::string description = iniValue(stagedFolder() + "\\setup.ini", "Setup", "Description");
+  std::string name = description + " " + setupProgram().version;
+
+  SetupWizard wizard;
+  wizard.start();
+  ASSERT_NE(nullptr, wizard.waitFor("Static", ("Welcome to " + name + " Setup").c_str()));
+  expectTextsFit(wizard.window, "welcome");
+  saveShot(wizard.window, "1-welcome");
+  wizard.next();
+
+  // The folder page offers the Program Files folder; a drive root is refused with the reason, and
+  // the page stays for another choice.
+  HWND edit = wizard.waitFor("Edit", nullptr);
+  ASSERT_NE(nullptr, edit);
+  char text[MAX_PATH] = {};
+  ASSERT_TRUE(drvGetText(edit, text, sizeof text));
+  EXPECT_EQ(specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla", text);
+  expectTextsFit(wizard.window, "folder");
+  saveShot(wizard.window, "2-folder");
+  ASSERT_TRUE(drvSetText(edit, "C:\\"));
+  wizard.next();
+  wizard.expectBox("Quirla cannot be installed into the root of a drive ('C:\\').\r\n\r\nChoose a folder on the drive, "
+                   "such as '" + specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla'.",
+                   DRV_ICON_HAND, IDOK);
+  ASSERT_NE(nullptr, wizard.waitFor("Edit", nullptr));
+  std::string folder = "C:\\Quirla Pages Test";
+  ASSERT_TRUE(drvSetText(edit, folder.c_str()));
+  wizard.next();
+
+  // Progress, to the end.
+  ASSERT_NE(nullptr, wizard.waitFor("Static", "Completed", 120000));
+  HWND bar = wizard.waitFor("msctls_progress32", nullptr);
+  ASSERT_NE(nullptr, bar);
+  LRESULT position = 0, top = 0;
+  ASSERT_TRUE(drvSend(bar, PBM_GETPOS, 0, 0, &position));
+  ASSERT_TRUE(drvSend(bar, PBM_GETRANGE, FALSE, 0, &top));
+  EXPECT_EQ(top, position);
+  expectTextsFit(wizard.window, "progress");
+  saveShot(wizard.window, "3-progress");
+  EXPECT_EQ(folder + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
+  wizard.next();
+
+  // The finish page offers the screensaver settings, ticked; Finish opens the Display control
+  // panel at its Screen Saver page, as the model editor does.
+  HWND open = wizard.waitFor("Button", "Open the screensaver settings");
+  ASSERT_NE(nullptr, open);
+  EXPECT_EQ(BST_CHECKED, drvCheckState(open));
+  expectTextsFit(wizard.window, "finish");
+  saveShot(wizard.window, "4-finish");
+  wizard.next();
+  wizard.expectEnd(0);
+  DrvMessageBox display;
+  ASSERT_TRUE(drvWaitMessageBox(0, DRV_TIMEOUT, &display));
+  EXPECT_STREQ("Display Properties", display.title);
+  EXPECT_STREQ("page 1", display.text);
+  ASSERT_TRUE(drvAnswer(&display, IDOK));
+
+  // A second installation while the screensaver runs, in the preview of a stand-in for the
+  // Display control panel, is refused, on the folder page and silently.
+  HWND panel = CreateWindowExA(0, "Static", "Display Properties", WS_POPUP | WS_BORDER | WS_VISIBLE | WS_CLIPCHILDREN,
+                               700, 500, 160, 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(nullptr, panel);
+  DrvProcess saver = {};
+  ASSERT_TRUE(saverStart(&saver, "\"" + windowsFolder() + "\\Quirla.scr\" /p " + std::to_string((UINT_PTR)panel)));
+  HWND preview = nullptr;
+  for (DWORD start = GetTickCount(); !preview && GetTickCount() - start < (DWORD)DRV_TIMEOUT; saverPause(20))
+    preview = FindWindowExA(panel, nullptr, "WindowsScreenSaverClass", nullptr);
+  ASSERT_NE(nullptr, preview);
+  SetupWizard again;
+  again.start();
+  again.next();
+  edit = again.waitFor("Edit", nullptr);
+  ASSERT_NE(nullptr, edit);
+  // A second installation starts from the first one's folder (NSIS shows a folder that exists
+  // with a backslash at its end).
+  ASSERT_TRUE(drvGetText(edit, text, sizeof text));
+  EXPECT_EQ(folder + "\\", text);
+  again.next();
+  again.expectBox(runningText(), DRV_ICON_HAND, IDOK);
+  ASSERT_TRUE(drvPostCommand(again.window, CANCEL));
+  again.expectBox("Are you sure you want to quit " + name + " Setup?", DRV_ICON_EXCLAMATION, IDYES);
+  again.expectEnd(1);  // NSIS's code for a setup the user cancelled
+  EXPECT_EQ(2, runSetup("/S /D=" + folder));
+  EXPECT_TRUE(drvIsRunning(&saver));
+  // Closing the panel ends its preview.
+  DestroyWindow(panel);
+  EXPECT_TRUE(saverWaitExit(&saver, DRV_TIMEOUT, nullptr));
+  drvKill(&saver);
+  // Once it has ended, the same folder takes the installation again.
+  EXPECT_EQ(0, runSetup("/S /D=" + folder));
+  runAddRemoveCommand(description);
+  EXPECT_FALSE(exists(folder));
+}
+
+}  // namespace
