@@ -188,6 +188,15 @@ bool editorInWorkspace(const EditorState* state, int32_t x, int32_t y);
 // matrix; false without a model or for a facet outside the tables.
 bool editorFacetBounds(const EditorState* state, int32_t facet, int32_t* x0, int32_t* y0, int32_t* x1, int32_t* y1);
 
+// --- The menu ---------------------------------------------------------------------------------------
+// What the menu update enables: the model's entries (Open Texture, Model Info, Snap to Axes, Refresh
+// Textures and the Ctrl+S command) and the "&Model" popup with a model; the "&Colour" popup only in
+// the Colour mode and the "&Texture" popup only in the Texture mode, both with a model.
+struct EditorMenuStates {
+  bool modelEntries, modelPopup, colourPopup, texturePopup;
+};
+EditorMenuStates editorMenuStates(bool haveModel, EditMode mode);
+
 // --- Commands ---------------------------------------------------------------------------------------
 // Snap to Axes: one angle to the nearest quarter turn, and the whole rotation.
 float editorSnapAngle(float angle);

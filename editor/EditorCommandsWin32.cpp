@@ -49,13 +49,13 @@ static void emptyStatus(void) {
 void editorUpdateMenu(void) {
   HMENU menu = GetMenu(ew.main);
   if (!menu) return;
-  const bool model = editor.model != nullptr;
-  const UINT state = model ? MF_ENABLED : MF_GRAYED;
+  const EditorMenuStates on = editorMenuStates(editor.model != nullptr, editor.editMode);
+  auto state = [](bool enabled) -> UINT { return enabled ? MF_ENABLED : MF_GRAYED; };
   for (UINT id : {IDM_OPEN_TEXTURE, IDM_MODEL_INFO, IDM_SNAP, IDM_REFRESH_TEXTURES, IDM_SAVE_KEY})
-    EnableMenuItem(menu, id, MF_BYCOMMAND | state);
-  EnableMenuItem(menu, 2, MF_BYPOSITION | state);  // "&Model"
-  EnableMenuItem(menu, 3, MF_BYPOSITION | (model && editor.editMode == EDIT_COLOUR ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(menu, 4, MF_BYPOSITION | (model && editor.editMode == EDIT_TEXTURE ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, id, MF_BYCOMMAND | state(on.modelEntries));
+  EnableMenuItem(menu, 2, MF_BYPOSITION | state(on.modelPopup));  // "&Model"
+  EnableMenuItem(menu, 3, MF_BYPOSITION | state(on.colourPopup));
+  EnableMenuItem(menu, 4, MF_BYPOSITION | state(on.texturePopup));
   DrawMenuBar(ew.main);
 }
 

@@ -503,6 +503,10 @@ bool editorFacetBounds(const EditorState* state, int32_t facet, int32_t* x0, int
   return true;
 }
 
+EditorMenuStates editorMenuStates(bool haveModel, EditMode mode) {
+  return {haveModel, haveModel, haveModel && mode == EDIT_COLOUR, haveModel && mode == EDIT_TEXTURE};
+}
+
 float editorSnapAngle(float angle) {
   double quarters = std::trunc((double)angle * (double)0.63661975f + 2.5) - 2.0;
   return (float)(quarters * (double)1.5707964f);

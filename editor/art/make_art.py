@@ -9,7 +9,7 @@
   texture square struck through in red);
 - the monochrome 32x32 cursors Rotate.cur, ColourArea.cur, SelectArea.cur, SelectTri.cur,
   Paint.cur, ScaleTex.cur and MoveTex.cur, each with its hot spot in the file's header;
-- Logo.bmp, the maker's logo for the About box (64x64, 8 bits).
+- Logo.bmp, the maker's logo for the About box (32x32, 8 bits).
 
 Pictures are drawn from shapes given as signed distance functions in a 32-unit square (y down),
 sampled 4x4 times per pixel. Icons get an 8-bit palette made for each image (median cut) and a
@@ -601,54 +601,23 @@ def cursor_move_tex(m):
 # ---------------------------------------------------------------------------------------------
 # The maker's logo.
 
-FONT = {
-    "D": ["XXXX ", "X   X", "X   X", "X   X", "X   X", "X   X", "XXXX "],
-    "R": ["XXXX ", "X   X", "X   X", "XXXX ", "X X  ", "X  X ", "X   X"],
-    "O": [" XXX ", "X   X", "X   X", "X   X", "X   X", "X   X", " XXX "],
-    "V": ["X   X", "X   X", "X   X", "X   X", "X   X", " X X ", "  X  "],
-    "E": ["XXXXX", "X    ", "X    ", "XXXX ", "X    ", "X    ", "XXXXX"],
-    "L": ["X    ", "X    ", "X    ", "X    ", "X    ", "X    ", "XXXXX"],
-    "K": ["X   X", "X  X ", "X X  ", "XX   ", "X X  ", "X  X ", "X   X"],
-    "A": [" XXX ", "X   X", "X   X", "XXXXX", "X   X", "X   X", "X   X"],
-    "N": ["X   X", "XX  X", "X X X", "X  XX", "X   X", "X   X", "X   X"],
-    "T": ["XXXXX", "  X  ", "  X  ", "  X  ", "  X  ", "  X  ", "  X  "],
-}
-
-
 def draw_logo():
-    """64x64: a block of three lit faces over a night-blue tile, the name below."""
-    size = 64
-    c = Canvas(size)
-    u = DESIGN / size   # design units per logo pixel
-
-    def p(x, y):
-        return (x * u, y * u)
-    c.paint(box(0, 0, DESIGN, DESIGN), lambda x, y: mix((22, 34, 84), (6, 10, 30), y / DESIGN))
-    c.paint(box(*p(1, 1), *p(63, 63)).outline(u), (70, 100, 180))
-    # An isometric block with its front edges lit: the maker's "edge".
-    top = polygon([p(32, 6), p(50, 15), p(32, 24), p(14, 15)])
-    left = polygon([p(14, 15), p(32, 24), p(32, 44), p(14, 35)])
-    right = polygon([p(32, 24), p(50, 15), p(50, 35), p(32, 44)])
-    c.paint(union(top, left, right).grow(u * 1.2), (0, 0, 8))
-    c.paint(top, lambda x, y: mix((255, 214, 120), (235, 150, 40), (y - 6 * u) / (18 * u)))
-    c.paint(left, lambda x, y: mix((200, 110, 24), (140, 66, 12), (x - 14 * u) / (18 * u)))
-    c.paint(right, lambda x, y: mix((70, 120, 230), (30, 60, 150), (x - 32 * u) / (18 * u)))
-    c.paint(capsule(*p(32, 24), *p(32, 44), u * 1.6), (255, 240, 200))
-    c.paint(capsule(*p(14, 15), *p(32, 24), u * 1.0), (255, 236, 180))
-    c.paint(capsule(*p(32, 24), *p(50, 15), u * 1.0), (255, 236, 180))
-    rows = c.rgba()
-    # The name, 5x7 letters one pixel apart, centred near the bottom.
-    name = "DROVELKANT"
-    x = (size - (len(name) * 6 - 1)) // 2
-    for ch in name:
-        for dy, line in enumerate(FONT[ch]):
-            for dx, bit in enumerate(line):
-                if bit == "X":
-                    rows[51 + dy][x + dx] = (255, 255, 255)
-                    if rows[52 + dy][x + dx + 1] != (255, 255, 255):
-                        rows[52 + dy][x + dx + 1] = (4, 6, 20)
-        x += 6
-    return rows
+    """32x32, the size the About box keeps for it: a block of three lit faces, its front edges
+    catching the light (the maker's "edge"), on a night-blue tile."""
+    c = Canvas(32)
+    c.paint(box(0.0, 0.0, 32.0, 32.0), lambda x, y: mix((26, 40, 96), (6, 10, 30), y / 32.0))
+    c.paint(box(0.5, 0.5, 31.5, 31.5).outline(1.0), (70, 100, 180))
+    top = polygon([(16.0, 3.5), (27.5, 9.5), (16.0, 15.5), (4.5, 9.5)])
+    left = polygon([(4.5, 9.5), (16.0, 15.5), (16.0, 28.5), (4.5, 22.5)])
+    right = polygon([(16.0, 15.5), (27.5, 9.5), (27.5, 22.5), (16.0, 28.5)])
+    c.paint(union(top, left, right).grow(0.8), (0, 0, 8))
+    c.paint(top, lambda x, y: mix((255, 216, 124), (236, 150, 40), (y - 3.5) / 12.0))
+    c.paint(left, lambda x, y: mix((204, 112, 24), (140, 66, 12), (x - 4.5) / 11.5))
+    c.paint(right, lambda x, y: mix((72, 124, 232), (30, 60, 150), (x - 16.0) / 11.5))
+    c.paint(capsule(16.0, 15.5, 16.0, 28.0, 1.0), (255, 240, 200))
+    c.paint(capsule(4.8, 9.6, 16.0, 15.5, 0.7), (255, 236, 180))
+    c.paint(capsule(16.0, 15.5, 27.2, 9.6, 0.7), (255, 236, 180))
+    return c.rgba()
 
 
 # ---------------------------------------------------------------------------------------------
