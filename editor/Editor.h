@@ -181,6 +181,12 @@ void editorResetTexturePlacement(EditorState* state, int32_t index);
 void editorApplyTexturePreview(EditorState* state);
 // Draws the current texture's picture at its placement into the workspace bitmap (planar mode).
 void editorDrawTexturePicture(EditorState* state);
+// Paints the workspace bitmap: background, the texture picture and preview in the Texture mode,
+// the model, the selection and hover marks, and an area drag's rectangle with its marked facets.
+void editorRenderWorkspace(EditorState* state);
+// Draws one facet over the last frame (with its marks) and gives the rectangle of the bitmap it
+// covers (x and y counted from the bottom row, inclusive); false when there is nothing to copy.
+bool editorRenderFacet(EditorState* state, int32_t facet, int32_t* x0, int32_t* y0, int32_t* x1, int32_t* y1);
 // The point of the workspace bitmap under client position x, y (y counted up from the bottom row).
 void editorBitmapPoint(const EditorState* state, int32_t x, int32_t y, int32_t* bx, int32_t* by);
 bool editorInWorkspace(const EditorState* state, int32_t x, int32_t y);

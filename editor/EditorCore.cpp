@@ -594,3 +594,58 @@ bool editorWriteDib(const VxmBitmap* bitmap, uint8_t* block, uint32_t size) {
   std::memcpy(block + 40, bitmap->bits, (size_t)bitmap->stride * (size_t)bitmap->height);
   return true;
 }
+
+static void useWorkspace(EditorState* state) {
+  vxmRenderSetTarget(state->workspaceBitmap);
+  vxmRenderSetViewMatrix(&state->viewScale);
+  vxmRenderSetState(state->renderFlags);
+}
+
+void editorRenderWorkspace(EditorState* state) {
+  VxmBitmap* bitmap = state->workspaceBitmap;
+  if (!bitmap || !bitmap->bits) return;
+  useWorkspace(state);
+  vxmBitmapFill(bitmap, state->backgroundColour);
+  const bool texturing = state->editMode == EDIT_TEXTURE && state->currentTexture >= 0;
+  if (texturing && !state->wrapMode) editorDrawTexturePicture(state);
+  if (!state->model) return;
+  if (texturing) editorApplyTexturePreview(state);
+  vxmRenderClearDepth();
+  vxmRenderModel(state->model);
+  if (state->editMode == EDIT_TEXTURE) vxmSelectionDraw(state->selection);
+  switch (state->toolState) {
+    case TOOL_IDLE:
+    case TOOL_SELECT:
+    case TOOL_DESELECT:
+    case TOOL_PAINT:
+    case TOOL_PICK_COLOUR:
+      vxmSelectionDrawCurrent(state->selection);
+      break;
+    default:
+      break;
+  }
+  if (state->areaDragActive) {
+    vxmRenderInvertRect(state->anchorX, state->anchorY, state->dragX, state->dragY);
+    const uint32_t colour = state->toolState == TOOL_COLOUR_AREA ? colourValue(state->currentColour) : 0xFF0000;
+    vxmSelectionDrawRect(state->selection, state->anchorX, state->anchorY, state->dragX, state->dragY, colour);
+  }
+}
+
+bool editorRenderFacet(EditorState* state, int32_t facet, int32_t* x0, int32_t* y0, int32_t* x1, int32_t* y1) {
+  VxmModel* model = state->model;
+  VxmBitmap* bitmap = state->workspaceBitmap;
+  if (!model || !state->selection || facet < 0 || facet >= model->triCount || !bitmap) return false;
+  useWorkspace(state);
+  const bool texturing = state->editMode == EDIT_TEXTURE;
+  if (texturing && state->currentTexture >= 0) editorApplyTexturePreview(state);
+  vxmRenderModelTri(model, facet);
+  if (texturing) vxmSelectionDrawTri(state->selection, facet);
+  if (facet == state->selection->current) vxmSelectionDrawCurrent(state->selection);
+  if (!editorFacetBounds(state, facet, x0, y0, x1, y1)) return false;
+  // Only the rectangle the facet covers, held inside the bitmap.
+  *x0 = *x0 < 0 ? 0 : *x0;
+  *y0 = *y0 < 0 ? 0 : *y0;
+  *x1 = *x1 >= bitmap->width ? bitmap->width - 1 : *x1;
+  *y1 = *y1 >= bitmap->height ? bitmap->height - 1 : *y1;
+  return *x0 <= *x1 && *y0 <= *y1;
+}

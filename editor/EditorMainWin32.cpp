@@ -121,37 +121,7 @@ static bool meets(const RECT* invalid, const RECT& area) {
 static void renderWorkspace(HDC dc) {
   VxmBitmap* bitmap = editor.workspaceBitmap;
   if (!bitmap || !bitmap->bits) return;
-  vxmRenderSetTarget(bitmap);
-  vxmRenderSetViewMatrix(&editor.viewScale);
-  vxmRenderSetState(editor.renderFlags);
-  vxmBitmapFill(bitmap, editor.backgroundColour);
-  const bool texturing = editor.editMode == EDIT_TEXTURE && editor.currentTexture >= 0;
-  if (texturing && !editor.wrapMode) editorDrawTexturePicture(&editor);
-  if (editor.model) {
-    if (texturing) editorApplyTexturePreview(&editor);
-    vxmRenderClearDepth();
-    vxmRenderModel(editor.model);
-    if (editor.editMode == EDIT_TEXTURE) vxmSelectionDraw(editor.selection);
-    switch (editor.toolState) {
-      case TOOL_IDLE:
-      case TOOL_SELECT:
-      case TOOL_DESELECT:
-      case TOOL_PAINT:
-      case TOOL_PICK_COLOUR:
-        vxmSelectionDrawCurrent(editor.selection);
-        break;
-      default:
-        break;
-    }
-    if (editor.areaDragActive) {
-      vxmRenderInvertRect(editor.anchorX, editor.anchorY, editor.dragX, editor.dragY);
-      uint32_t colour = 0xFF0000;
-      if (editor.toolState == TOOL_COLOUR_AREA)
-        colour = (uint32_t)editor.currentColour[0] | ((uint32_t)editor.currentColour[1] << 8) |
-                 ((uint32_t)editor.currentColour[2] << 16);
-      vxmSelectionDrawRect(editor.selection, editor.anchorX, editor.anchorY, editor.dragX, editor.dragY, colour);
-    }
-  }
+  editorRenderWorkspace(&editor);
   editorBlit(dc, bitmap, editor.workspaceRect.left, editor.workspaceRect.top, 0, 0, bitmap->width, bitmap->height);
 }
 

@@ -245,23 +245,9 @@ void editorKey(bool down, UINT key) {
 }
 
 void editorRedrawFacet(int32_t facet) {
-  VxmModel* model = editor.model;
-  if (!model || !editor.selection || facet < 0 || facet >= model->triCount || !editor.workspaceBitmap) return;
-  useWorkspaceRenderer();
-  const bool texturing = editor.editMode == EDIT_TEXTURE;
-  if (texturing && editor.currentTexture >= 0) editorApplyTexturePreview(&editor);
-  vxmRenderModelTri(model, facet);
-  if (texturing) vxmSelectionDrawTri(editor.selection, facet);
-  if (facet == editor.selection->current) vxmSelectionDrawCurrent(editor.selection);
   int32_t x0, y0, x1, y1;
-  if (!editorFacetBounds(&editor, facet, &x0, &y0, &x1, &y1)) return;
+  if (!editorRenderFacet(&editor, facet, &x0, &y0, &x1, &y1)) return;
   const VxmBitmap* bitmap = editor.workspaceBitmap;
-  // Only the rectangle the facet covers, held inside the bitmap.
-  x0 = x0 < 0 ? 0 : x0;
-  y0 = y0 < 0 ? 0 : y0;
-  x1 = x1 >= bitmap->width ? bitmap->width - 1 : x1;
-  y1 = y1 >= bitmap->height ? bitmap->height - 1 : y1;
-  if (x0 > x1 || y0 > y1) return;
   const int32_t top = bitmap->height - 1 - y1;
   HDC dc = GetDC(ew.main);
   editorBlit(dc, bitmap, editor.workspaceRect.left + x0, editor.workspaceRect.top + top, x0, top, x1 - x0 + 1,
