@@ -93,9 +93,18 @@ static void answerTooltip(HWND dialog, LPARAM lParam) {
   }
 }
 
-// Over any tool window the cursor is the arrow and the status line is empty.
-static void toolWindowMouse(HWND dialog) {
-  editorSetLook(dialog, EDITOR_CURSOR_ARROW, nullptr);
+// What every tool window does alike: tooltips ask for their texts, and over the window the cursor
+// is the arrow and the status line is empty.
+static INT_PTR toolWindowCommon(HWND dialog, UINT message, LPARAM lParam) {
+  if (message == WM_NOTIFY) {
+    answerTooltip(dialog, lParam);
+    return TRUE;
+  }
+  if (message == WM_MOUSEMOVE) {
+    editorSetLook(dialog, EDITOR_CURSOR_ARROW, nullptr);
+    return TRUE;
+  }
+  return FALSE;
 }
 
 static void setIcon(HWND dialog, int id, int icon) {
@@ -164,14 +173,8 @@ static INT_PTR CALLBACK editModeProc(HWND dialog, UINT message, WPARAM wParam, L
           return TRUE;
       }
       return FALSE;
-    case WM_NOTIFY:
-      answerTooltip(dialog, lParam);
-      return TRUE;
-    case WM_MOUSEMOVE:
-      toolWindowMouse(dialog);
-      return TRUE;
   }
-  return FALSE;
+  return toolWindowCommon(dialog, message, lParam);
 }
 
 // --- Display-method window --------------------------------------------------------------------------
@@ -220,14 +223,8 @@ static INT_PTR CALLBACK displayProc(HWND dialog, UINT message, WPARAM wParam, LP
       EndPaint(dialog, &paint);
       return TRUE;
     }
-    case WM_NOTIFY:
-      answerTooltip(dialog, lParam);
-      return TRUE;
-    case WM_MOUSEMOVE:
-      toolWindowMouse(dialog);
-      return TRUE;
   }
-  return FALSE;
+  return toolWindowCommon(dialog, message, lParam);
 }
 
 // --- Texture-library window -------------------------------------------------------------------------
@@ -346,14 +343,8 @@ static INT_PTR CALLBACK libraryProc(HWND dialog, UINT message, WPARAM wParam, LP
       EndPaint(dialog, &paint);
       return TRUE;
     }
-    case WM_NOTIFY:
-      answerTooltip(dialog, lParam);
-      return TRUE;
-    case WM_MOUSEMOVE:
-      toolWindowMouse(dialog);
-      return TRUE;
   }
-  return FALSE;
+  return toolWindowCommon(dialog, message, lParam);
 }
 
 // --- Colour window ---------------------------------------------------------------------------------------
@@ -374,11 +365,8 @@ static INT_PTR CALLBACK colourProc(HWND dialog, UINT message, WPARAM wParam, LPA
       EndPaint(dialog, &paint);
       return TRUE;
     }
-    case WM_MOUSEMOVE:
-      toolWindowMouse(dialog);
-      return TRUE;
   }
-  return FALSE;
+  return toolWindowCommon(dialog, message, lParam);
 }
 
 // --- Lighting window ---------------------------------------------------------------------------------------
@@ -505,11 +493,8 @@ static INT_PTR CALLBACK lightingProc(HWND dialog, UINT message, WPARAM wParam, L
     case WM_RBUTTONUP:
       editorLightButtonUp();
       return TRUE;
-    case WM_NOTIFY:
-      answerTooltip(dialog, lParam);
-      return TRUE;
   }
-  return FALSE;
+  return toolWindowCommon(dialog, message, lParam);
 }
 
 // --- Creation and measuring -----------------------------------------------------------------------------
