@@ -2,7 +2,7 @@
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 CMAKE_BUILD = cmake --build
-.PHONY: all deps host asan win32 fuzz-build dist installer test run fuzz bench clean
+.PHONY: all deps host asan win32 fuzz-build dist installer test run editor fuzz bench clean
 
 all: host win32
 
@@ -40,6 +40,10 @@ test: deps host asan win32 fuzz-build dist
 
 run: deps dist
 	@tools/run-saver
+
+# The model editor on the bundled can model.
+editor: deps dist
+	@tools/run-editor
 
 # Longer fuzzing: FUZZ_SECONDS per target (default 600).
 fuzz: fuzz-build

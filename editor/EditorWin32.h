@@ -1,0 +1,82 @@
+// EditorWin32.h: the editor's windows and the Win32 routines its files share. The editing state
+// lives in `editor` (Editor.h); the handles, cursors and measured areas live here.
+#pragma once
+
+#include <windows.h>
+
+#include "Editor.h"
+#include "app.h"
+
+struct EditorWindows {
+  HINSTANCE instance;
+  HWND main;
+  HWND editMode, display, library, colour, lighting;  // the tool windows
+  HWND tooltip;
+  HWND progress;
+  HFONT statusFont;
+  HACCEL accelerators;
+  HCURSOR arrow, hourglass;
+  HCURSOR rotate, colourArea, selectArea, select, paint, scaleTexture, moveTexture;
+  // Areas in pixels relative to their tool window.
+  RECT backgroundSwatch, paintSwatch, ambientSwatch, directionalSwatch, texturePreview, lightPreview;
+  AppRect statusRect;
+  BITMAPINFOHEADER header;  // the header of every copy of a bitmap to a window
+  bool classRegistered;
+  // The light-direction drag in the lighting window.
+  bool lightCaptured;
+  int32_t lightLastX, lightLastY;
+};
+
+extern EditorWindows ew;
+
+// EditorMainWin32.cpp
+LRESULT CALLBACK editorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void editorLayout(int32_t width, int32_t height);
+void editorPaint(void);
+void editorUpdateTitle(void);
+void editorInvalidateWorkspace(bool erase);
+void editorInvalidateToolArea(HWND tool, const RECT* area, bool erase);
+// Copies a bitmap to a window's device context with its lower-left row at the bottom.
+void editorBlit(HDC dc, const VxmBitmap* bitmap, int x, int y, int srcX, int srcY, int width, int height);
+// The system's copy of the screensaver: the Windows folder (its "system" folder on Windows 95/98)
+// plus "\Quirla.scr". False when the path does not fit.
+bool editorSystemSaverPath(char* path, int size);
+// The close sequence: lights prompt, model prompt. True when the window may be destroyed.
+bool editorConfirmClose(void);
+
+// EditorToolsWin32.cpp
+bool editorCreateToolWindows(void);
+void editorCreateTooltips(void);
+void editorMeasureAreas(void);
+void editorClickButton(HWND dialog, int id);
+// Presses the control when it is enabled (keys F2 to F4, F6 to F9 and T).
+void editorClickIfEnabled(HWND dialog, int id);
+void editorShowModeWindow(void);
+void editorUpdateDisplayControls(void);
+void editorUpdateLightingControls(void);
+void editorUpdateLibraryControls(void);
+void editorHighlightFromControls(void);
+void editorPaintTexturePreview(HDC dc);
+void editorPaintLightPreview(HDC dc);
+// The area of a tool window's preview in main-window client coordinates.
+RECT editorToolAreaInMain(HWND tool, const RECT* area);
+
+// EditorMouseWin32.cpp
+void editorButtonDown(int32_t x, int32_t y, uint32_t flags);
+void editorMouseMove(int32_t x, int32_t y, uint32_t flags);
+void editorButtonUp(int32_t x, int32_t y, uint32_t flags);
+void editorKey(bool down, UINT key);
+void editorRedrawFacet(int32_t facet);
+void editorSetLook(HWND window, int32_t cursor, const char* status);
+void editorLightButtonDown(int32_t x, int32_t y, uint32_t flags);
+void editorLightMouseMove(int32_t x, int32_t y, uint32_t flags);
+void editorLightButtonUp(void);
+HCURSOR editorCursor(int32_t id);
+
+// EditorCommandsWin32.cpp
+void editorCommand(HWND window, int command, int notification, HWND control);
+bool editorOpenModel(const char* path);
+bool editorSaveModel(bool closing);
+void editorUpdateMenu(void);
+// Asks for the lights file and saves them; false when the dialog was cancelled or the save failed.
+bool editorSaveLightsAs(void);

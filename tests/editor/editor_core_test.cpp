@@ -1,0 +1,397 @@
+// editor_core_test.cpp: the editor's portable rules: the command line, the title, the layout, the
+// display-method flags, the highlight, the preview fit, the light model and its drag, the choice of
+// mouse tool with its cursor and status, the facet tools, the rotation and texture drags with their
+// limits, Snap to Axes and the clipboard picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Editor.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+// A two-facet square from (-1,-1) to (1,1) at z = 0, facing the viewer.
+VxmModel* makeSquare() {
+  VxmModel* m = vxmModelCreate(4, 0, 2);
+  const VxmVector v[4] = {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+  for (int i = 0; i < 4; ++i) m->vertices[i] = v[i];
+  const int32_t f[2][3] = {{0, 2, 1}, {0, 3, 2}};
+  for (int t = 0; t < 2; ++t) {
+    for (int k = 0; k < 3; ++k) m->tris[t].v[k] = f[t][k], m->tris[t].n[k] = -1;
+    m->tris[t].colour = 0x102030;
+  }
+  vxmModelCalcSurfaceNormals(m);
+  return m;
+}
+
+struct EditorCore : ::testing::Test {
+  EditorState s;
+  void SetUp() override {
+    editorResetState(&s);
+    s.workspaceRect = {100, 5, 400, 305, 300, 300};
+  }
+  void TearDown() override {
+    vxmSelectionFree(s.selection);
+    vxmModelFree(s.model);
+    vxmModelFree(s.lightModel);
+  }
+};
+
+TEST(EditorCommandLine, TakesTheFirstQuotedTokenLowerCasedByItsExtension) {
+  struct Case {
+    const char* line;
+    const char* model;
+    const char* light;
+  };
+  const Case cases[] = {
+      {"\"C:\\My Models\\Can.VXM\"", "c:\\my models\\can.vxm", ""},
+      {"  \"C:\\A.vxm\" \"C:\\B.vlt\"", "c:\\a.vxm", ""},
+      {"\"C:\\Lights\\Day.VLT\" \"C:\\a.vxm\"", "", "c:\\lights\\day.vlt"},
+      {"C:\\plain.vxm ", "c:\\plain.vxm", ""},
+      {"\"C:\\model.3ds\"", "", ""},
+      {"", "", ""},
+      {"\"\" \"  \"", "", ""},
+  };
+  for (const Case& c : cases) {
+    char model[EDITOR_PATH_LENGTH] = "x", light[EDITOR_PATH_LENGTH] = "x";
+    editorParseCommandLine(c.line, model, light);
+    EXPECT_STREQ(model, c.model) << c.line;
+    EXPECT_STREQ(light, c.light) << c.line;
+  }
+  char model[EDITOR_PATH_LENGTH], light[EDITOR_PATH_LENGTH];
+  editorParseCommandLine(("\"" + std::string(300, 'a') + ".vxm\"").c_str(), model, light);
+  EXPECT_STREQ(model, "");  // longer than any path: no file
+}
+
+TEST(EditorTitle, NamesTheModelAndMarksEdits) {
+  char title[400];
+  editorTitleText(nullptr, true, title, sizeof title);
+  EXPECT_STREQ(title, "Quirla Model Editor");
+  VxmModel m = {};
+  std::strcpy(m.fileName, "c:\\models\\can.vxm");
+  editorTitleText(&m, false, title, sizeof title);
+  EXPECT_STREQ(title, "Quirla Model Editor - [c:\\models\\can.vxm]");
+  editorTitleText(&m, true, title, sizeof title);
+  EXPECT_STREQ(title, "Quirla Model Editor - [c:\\models\\can.vxm *]");
+}
+
+TEST(EditorLayout, TheSquareFitsBesideTheToolWindowsAndAboveTheStatusLine) {
+  EXPECT_EQ(editorWorkspaceSide(632, 394, 134, 129), 632 - 129 - 134 - 5);  // width bound: 364
+  EXPECT_EQ(editorWorkspaceSide(900, 300, 134, 129), 274);                  // height bound
+  EXPECT_EQ(editorWorkspaceSide(100, 100, 134, 129), 0);
+  EditorRect status, progress;
+  editorStatusRects(635, 400, &status, &progress);
+  EXPECT_EQ(status.top, 384);
+  EXPECT_EQ(status.height, 16);
+  EXPECT_EQ(progress.left, 635 - 158);
+  EXPECT_EQ(progress.width, 158);
+  VxmMatrix scale;
+  editorViewScaleFor(300, 2.0f, &scale);
+  EXPECT_FLOAT_EQ(scale.m[0], (float)(300.0 / (2.0 * 1.1) * 0.5));
+  editorViewScaleFor(300, 0.0f, &scale);  // no model yet: not infinite
+  EXPECT_EQ(scale.m[0], 1.0f);
+}
+
+TEST(EditorDisplay, LightingNeedsColourOrTextureAndSmoothNeedsLightingAndNormals) {
+  for (int flags = 0; flags < 16; ++flags)
+    for (int lighting = 0; lighting < 2; ++lighting)
+      for (int smooth = 0; smooth < 2; ++smooth)
+        for (int normals = 0; normals < 2; ++normals) {
+          DisplayControls c;
+          int32_t out = editorDisplayUpdate(flags, lighting, smooth, normals, &c);
+          const bool drawn = flags & 3;
+          SCOPED_TRACE(testing::Message() << flags << lighting << smooth << normals);
+          EXPECT_EQ(out & 3, flags & 3);
+          EXPECT_EQ(c.lightingEnabled, drawn);
+          EXPECT_EQ(c.smoothEnabled, drawn && lighting && normals);
+          const int32_t light = !drawn || !lighting ? 0 : (smooth && normals) ? 8 : 4;
+          EXPECT_EQ(out & 12, light);
+        }
+  // The toggles themselves.
+  EXPECT_EQ(editorDisplayToggle(0, 1054, true), 1);
+  EXPECT_EQ(editorDisplayToggle(3, 1055, false), 1);
+  EXPECT_EQ(editorDisplayToggle(1 | 8, 1056, false), 1);
+  EXPECT_EQ(editorDisplayToggle(1, 1056, true), 5);
+  EXPECT_EQ(editorDisplayToggle(5, 1057, true), 9);
+  EXPECT_EQ(editorDisplayToggle(9, 1057, false), 5);
+}
+
+TEST_F(EditorCore, TheHighlightIsClampedAndCopiedIntoBothModels) {
+  s.model = makeSquare();
+  s.lightModel = makeSquare();
+  s.model->highlightValue = s.lightModel->highlightValue = 90;
+  s.highlightSpread = 140;
+  editorApplyHighlight(&s, true);
+  EXPECT_EQ(s.highlightSpread, 100);
+  for (VxmModel* m : {s.model, s.lightModel}) {
+    EXPECT_TRUE(m->highlight);
+    EXPECT_EQ(m->highlightValue, 100);
+  }
+  s.highlightSpread = -3;
+  editorApplyHighlight(&s, false);
+  EXPECT_EQ(s.highlightSpread, 0);
+  EXPECT_FALSE(s.model->highlight);
+  EXPECT_EQ(s.model->highlightValue, 100);  // left as it was
+}
+
+TEST(EditorPreview, KeepsTheAspectCentredByHalvingShifts) {
+  EditorRect r;
+  editorFitPreview(100, 50, 96, 81, &r);  // wider than the area: full width
+  EXPECT_EQ(r.width, 96);
+  EXPECT_EQ(r.height, 48);
+  EXPECT_EQ(r.top, (81 - 48) >> 1);
+  editorFitPreview(10, 30, 96, 81, &r);  // taller: full height, width truncated
+  EXPECT_EQ(r.height, 81);
+  EXPECT_EQ(r.width, 27);
+  EXPECT_EQ(r.left, (96 - 27) >> 1);
+  editorFitPreview(0, 30, 96, 81, &r);
+  EXPECT_EQ(r.width, 0);
+}
+
+TEST_F(EditorCore, TheLightModelIsACentredLatheAndTurnsTheLightByDrags) {
+  float radius = 0;
+  s.lightModel = editorMakeLightModel(&radius);
+  ASSERT_NE(s.lightModel, nullptr);
+  EXPECT_EQ(s.lightModel->vertexCount, 21 * 40);
+  EXPECT_GT(s.lightModel->vertexNormalCount, 0);
+  EXPECT_NEAR(radius, 1.0f, 0.01f);
+  VxmVector centre;
+  vxmModelGetCentre(s.lightModel, &centre);
+  EXPECT_EQ(s.lightModel->matrix.m[10], -centre.y);
+  VxmMatrix scale;
+  editorLightViewScale(120, 90, radius, &scale);
+  EXPECT_FLOAT_EQ(scale.m[0], (float)(90.0 / (radius * 1.1) * 0.5));
+  // Primary: about Y by -dx/40 then about X by -dy/40; secondary: about Z; anything else: no turn.
+  s.lightDirection = {0, 0, 1};
+  EXPECT_TRUE(editorTurnLight(&s, 40, 0, EDITOR_MK_LBUTTON));
+  EXPECT_NEAR(s.lightDirection.x, -std::sin(1.0), 1e-6);
+  EXPECT_NEAR(s.lightDirection.z, std::cos(1.0), 1e-6);
+  EXPECT_TRUE(s.lightsEdited);
+  s.lightDirection = {1, 0, 0};
+  EXPECT_TRUE(editorTurnLight(&s, 20, 0, EDITOR_MK_RBUTTON));
+  EXPECT_NEAR(std::atan2(s.lightDirection.y, s.lightDirection.x), -0.5, 1e-6);
+  s.lightsEdited = false;
+  const VxmVector before = s.lightDirection;
+  EXPECT_FALSE(editorTurnLight(&s, 20, 7, EDITOR_MK_LBUTTON | EDITOR_MK_RBUTTON));
+  EXPECT_EQ(std::memcmp(&before, &s.lightDirection, sizeof before), 0);
+  EXPECT_FALSE(s.lightsEdited);
+}
+
+TEST(EditorTools, TheWholeFlagValueChoosesTheTool) {
+  struct Case {
+    ToolState current;
+    EditMode mode;
+    uint32_t flags;
+    ToolState tool;
+  };
+  const Case cases[] = {
+      {TOOL_IDLE, EDIT_COLOUR, 9, TOOL_PAINT},          {TOOL_IDLE, EDIT_COLOUR, 10, TOOL_PICK_COLOUR},
+      {TOOL_IDLE, EDIT_COLOUR, 13, TOOL_IDLE},          {TOOL_IDLE, EDIT_COLOUR, 1, TOOL_ROTATE_XY},
+      {TOOL_IDLE, EDIT_COLOUR, 2, TOOL_ROTATE_Z},       {TOOL_IDLE, EDIT_TEXTURE, 13, TOOL_MOVE_TEXTURE},
+      {TOOL_IDLE, EDIT_TEXTURE, 14, TOOL_SCALE_TEXTURE}, {TOOL_IDLE, EDIT_TEXTURE, 9, TOOL_SELECT},
+      {TOOL_IDLE, EDIT_TEXTURE, 10, TOOL_DESELECT},     {TOOL_IDLE, EDIT_LIGHTING, 9, TOOL_IDLE},
+      {TOOL_IDLE, EDIT_LIGHTING, 1, TOOL_ROTATE_XY},    {TOOL_PAINT, EDIT_COLOUR, 5, TOOL_IDLE},
+      {TOOL_SELECT_AREA, EDIT_TEXTURE, 1, TOOL_SELECT_AREA}, {TOOL_SELECT_AREA, EDIT_TEXTURE, 2, TOOL_DESELECT_AREA},
+      {TOOL_SELECT_AREA, EDIT_TEXTURE, 9, TOOL_DESELECT_AREA}, {TOOL_COLOUR_AREA, EDIT_COLOUR, 2, TOOL_COLOUR_AREA},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(editorChooseTool(c.current, c.mode, c.flags), c.tool) << c.current << " " << c.mode << " " << c.flags;
+  for (EditMode mode : {EDIT_COLOUR, EDIT_TEXTURE, EDIT_LIGHTING}) EXPECT_EQ(editorChooseTool(TOOL_IDLE, mode, 3), TOOL_IDLE);
+  TraceCapture trace;
+  EXPECT_EQ(editorChooseTool(TOOL_IDLE, (EditMode)7, 1), TOOL_IDLE);
+  EXPECT_TRUE(trace.has("Invalid Mode"));
+}
+
+TEST(EditorTools, EachSituationHasItsCursorAndStatus) {
+  struct Case {
+    ToolState tool;
+    EditMode mode;
+    uint32_t flags;
+    int32_t cursor;
+    const char* status;
+  };
+  const Case cases[] = {
+      {TOOL_IDLE, EDIT_COLOUR, 0, 116, EDITOR_STATUS_ROTATE},
+      {TOOL_IDLE, EDIT_COLOUR, 8, 153, EDITOR_STATUS_COLOUR},
+      {TOOL_IDLE, EDIT_COLOUR, 9, 116, EDITOR_STATUS_ROTATE},  // exactly CTRL, nothing more
+      {TOOL_IDLE, EDIT_TEXTURE, 8, 152, EDITOR_STATUS_SELECT},
+      {TOOL_IDLE, EDIT_TEXTURE, 12, 155, EDITOR_STATUS_MOVE_TEXTURE},
+      {TOOL_IDLE, EDIT_LIGHTING, 8, 116, EDITOR_STATUS_ROTATE},
+      {TOOL_ROTATE_Z, EDIT_TEXTURE, 2, 116, EDITOR_STATUS_ROTATE},
+      {TOOL_MOVE_TEXTURE, EDIT_TEXTURE, 13, 155, EDITOR_STATUS_MOVE_TEXTURE},
+      {TOOL_SCALE_TEXTURE, EDIT_TEXTURE, 14, 154, EDITOR_STATUS_MOVE_TEXTURE},
+      {TOOL_DESELECT, EDIT_TEXTURE, 10, 152, EDITOR_STATUS_SELECT},
+      {TOOL_DESELECT_AREA, EDIT_TEXTURE, 2, 151, EDITOR_STATUS_SELECT_AREA},
+      {TOOL_PICK_COLOUR, EDIT_COLOUR, 10, 153, EDITOR_STATUS_COLOUR},
+      {TOOL_COLOUR_AREA, EDIT_COLOUR, 1, 150, EDITOR_STATUS_COLOUR_AREA},
+  };
+  for (const Case& c : cases) {
+    const char* status = nullptr;
+    EXPECT_EQ(editorToolCursor(c.tool, c.mode, c.flags, &status), c.cursor) << c.tool << " " << c.flags;
+    EXPECT_STREQ(status, c.status) << c.tool << " " << c.flags;
+  }
+  EXPECT_STREQ(EDITOR_STATUS_SELECT_AREA, "Select Area [Primary = select drag area, Secondary = deselect drag area]");
+}
+
+TEST_F(EditorCore, PaintingCommitsTheFacetAndPickingReadsTheAverageTexel) {
+  ASSERT_TRUE(editorInstallModel(&s, makeSquare()));
+  s.currentColour[0] = 1, s.currentColour[1] = 2, s.currentColour[2] = 3;
+  bool title = false;
+  EXPECT_TRUE(editorApplyFacetTool(&s, TOOL_PAINT, 1, &title));
+  EXPECT_TRUE(title);
+  EXPECT_EQ(s.model->tris[1].colour, 0x030201u);
+  EXPECT_EQ(s.selection->savedTris[1].colour, 0x030201u);
+  EXPECT_EQ(s.selection->savedTris[0].colour, 0x102030u);
+  EXPECT_TRUE(editorApplyFacetTool(&s, TOOL_PAINT, 0, &title));
+  EXPECT_FALSE(title);  // the title changes with the first edit only
+  EXPECT_FALSE(editorApplyFacetTool(&s, TOOL_PAINT, 2, &title));  // no such facet
+  // A textured facet gives the texel at the truncated averages of its corners' texels.
+  VxmBitmap* t = vxmBitmapCreate(8, 8, 24);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) t->lineTable[y][3 * x] = (uint8_t)(16 * y + x), t->lineTable[y][3 * x + 2] = 0xAB;
+  VxmTri tri = s.model->tris[0];
+  tri.texture = t;
+  const int32_t uv[6] = {0 << 12, 1 << 12, 4 << 12 | 0xFFF, 2 << 12, 6 << 12, 6 << 12};  // u (0+4+6)/3, v (1+2+6)/3
+  std::memcpy(tri.uv, uv, sizeof uv);
+  EXPECT_EQ(editorPickedColour(&tri), 0xAB0000u | (16 * 3 + 3));
+  tri.texture = nullptr;
+  EXPECT_EQ(editorPickedColour(&tri), 0x030201u);  // the painted colour
+  s.model->tris[0].texture = t;
+  std::memcpy(s.model->tris[0].uv, uv, sizeof uv);
+  editorApplyFacetTool(&s, TOOL_PICK_COLOUR, 0, nullptr);
+  EXPECT_EQ(s.currentColour[0], 16 * 3 + 3);
+  EXPECT_EQ(s.currentColour[2], 0xAB);
+  s.model->tris[0].texture = nullptr;
+  vxmBitmapFree(t);
+}
+
+TEST_F(EditorCore, ADragAcrossTheWorkspaceTurnsThreeRadiansAndArrowKeysLockAnAxis) {
+  ASSERT_TRUE(editorInstallModel(&s, makeSquare()));
+  VxmMatrix want, step;
+  editorRotateDrag(&s, TOOL_ROTATE_XY, 1.0f, 0.0f, false, false);
+  vxmMatRotateY(&want, -3.0f);
+  vxmMatMultiplyInPlace(&want, vxmMatRotateX(&step, -0.0f));
+  EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
+  VxmMatrix model = s.baseMatrix;
+  vxmMatMultiplyInPlace(&model, &want);
+  EXPECT_EQ(std::memcmp(&s.model->matrix, &model, sizeof model), 0);
+  // Up held: only the turn about X stays; Left held: only the turn about Y.
+  vxmMatIdentity(&s.rotation);
+  editorRotateDrag(&s, TOOL_ROTATE_XY, 0.25f, 0.5f, true, false);
+  vxmMatRotateX(&want, -1.5f);
+  EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
+  vxmMatIdentity(&s.rotation);
+  editorRotateDrag(&s, TOOL_ROTATE_XY, 0.25f, 0.5f, false, true);
+  vxmMatRotateY(&want, -0.75f);
+  EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
+  vxmMatIdentity(&s.rotation);
+  editorRotateDrag(&s, TOOL_ROTATE_Z, 0.5f, 0.9f, false, false);
+  vxmMatRotateZ(&want, -1.5f);
+  EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
+}
+
+TEST_F(EditorCore, SnapToAxesRoundsEachAngleToTheNearestQuarterTurn) {
+  const double degree = PI / 180.0;
+  EXPECT_EQ(editorSnapAngle((float)(50 * degree)), 1.5707964f);
+  EXPECT_EQ(editorSnapAngle((float)(40 * degree)), 0.0f);
+  EXPECT_EQ(editorSnapAngle((float)(46 * degree)), 1.5707964f);
+  // 45 degrees as a float lands just below the half way in extended products: it snaps back.
+  EXPECT_EQ(editorSnapAngle((float)(45 * degree)), 0.0f);
+  EXPECT_EQ(editorSnapAngle((float)(-50 * degree)), -1.5707964f);
+  EXPECT_EQ(editorSnapAngle((float)(-44 * degree)), 0.0f);
+  EXPECT_EQ(editorSnapAngle((float)(170 * degree)), 2 * 1.5707964f);
+  ASSERT_TRUE(editorInstallModel(&s, makeSquare()));
+  vxmMatRotateY(&s.rotation, (float)(50 * degree));
+  editorSnapToAxes(&s);
+  VxmMatrix want;
+  vxmMatRotateY(&want, 1.5707964f);
+  for (int i = 0; i < 12; ++i) EXPECT_NEAR(s.rotation.m[i], want.m[i], 1e-6) << i;
+}
+
+TEST_F(EditorCore, TexturePlacementStartsOneTexelPerPixelAndDragsKeepItsLimits) {
+  VxmModel* m = makeSquare();
+  ASSERT_TRUE(editorInstallModel(&s, m));
+  ASSERT_TRUE(vxmModelAddTexture(m, "unused") == false);  // no file: no slot
+  VxmBitmap* t = vxmBitmapCreate(256, 128, 24);
+  m->textures[0].bitmap = t;
+  m->textureCount = 1;
+  editorResetTexturePlacement(&s, 0);
+  EXPECT_EQ(s.currentTexture, 0);
+  EXPECT_FLOAT_EQ(s.texScale, 1.0f / 300);
+  EXPECT_EQ(s.texCentreX, 150);
+  EXPECT_EQ(s.texDrawnWidth, 256);
+  EXPECT_EQ(s.texDrawnHeight, 128);
+  editorMoveTexture(&s, 0.75f, -0.2f);  // right is held at 1; y runs upwards
+  EXPECT_EQ(s.texPosX, 1.0f);
+  EXPECT_FLOAT_EQ(s.texPosY, 0.7f);
+  EXPECT_EQ(s.texCentreX, 300);
+  editorScaleTexture(&s, -1000.0f, 0.0f);  // never down to zero
+  EXPECT_EQ(s.texScale, EDITOR_MIN_TEX_SCALE);
+  s.wrapMode = true;
+  editorMoveTexture(&s, 2.5f, 0.0f);  // the wrap offset has no limit
+  EXPECT_EQ(s.texWrapOffset, 2.5f);
+  EXPECT_EQ(s.texWrapPixels, 750);
+  editorScaleTexture(&s, -5.0f, 0.25f);
+  EXPECT_EQ(s.texWrapScaleU, EDITOR_MIN_WRAP_SCALE);
+  EXPECT_EQ(s.texWrapScaleV, 1.25f);
+  // The preview never accumulates: applied twice, the facets read the same.
+  vxmRenderInit();
+  vxmRenderSetViewMatrix(&s.viewScale);
+  vxmSelectionSelectAll(s.selection);
+  s.wrapMode = false;
+  editorResetTexturePlacement(&s, 0);
+  editorScaleTexture(&s, 256.0f * (1.0f / 300), 0.0f);  // two pixels a texel: 512 by 256 covers the square
+  editorApplyTexturePreview(&s);
+  std::vector<VxmTri> once(m->tris, m->tris + m->triCount);
+  editorApplyTexturePreview(&s);
+  EXPECT_EQ(std::memcmp(once.data(), m->tris, sizeof(VxmTri) * m->triCount), 0);
+  EXPECT_EQ(m->tris[0].texture, t);
+  EXPECT_EQ(s.selection->savedTris[0].texture, nullptr);  // a preview, not committed
+  vxmSelectionRestoreTris(s.selection);
+  vxmRenderShutdown();
+}
+
+TEST_F(EditorCore, NewStripsTheModelAndColourAllCommits) {
+  VxmModel* m = makeSquare();
+  m->textures[0].bitmap = vxmBitmapCreate(2, 2, 24);
+  std::strcpy(m->textures[0].path, "x.bmp");
+  m->textures[0].name = m->textures[0].path;
+  m->textureCount = 1;
+  m->tris[1].texture = m->textures[0].bitmap;
+  editorMakeUntitled(m);
+  EXPECT_STREQ(m->fileName, "Untitled.vxm");
+  EXPECT_EQ(m->textureCount, 0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(m->tris[i].colour, VXM_DEFAULT_COLOUR);
+    EXPECT_EQ(m->tris[i].texture, nullptr);
+  }
+  ASSERT_TRUE(editorInstallModel(&s, m));
+  EXPECT_FLOAT_EQ(s.modelRadius, std::sqrt(2.0f));
+  editorColourAll(&s);
+  EXPECT_TRUE(s.modelEdited);
+  EXPECT_EQ(s.selection->savedTris[1].colour, 0xC8C8C8u);
+}
+
+TEST(EditorClipboard, TheBlockIsAHeaderThenTheRowsBottomFirst) {
+  VxmBitmap* b = vxmBitmapCreate(3, 2, 24);
+  for (int i = 0; i < b->bitsSize; ++i) b->bits[i] = (uint8_t)(i + 1);
+  const uint32_t size = editorDibSize(b);
+  EXPECT_EQ(size, (uint32_t)(12 * 2 + 44));
+  std::vector<uint8_t> block(size, 0xEE);
+  ASSERT_TRUE(editorWriteDib(b, block.data(), size));
+  const uint8_t header[16] = {40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+  EXPECT_EQ(std::memcmp(block.data(), header, 16), 0);
+  for (int i = 16; i < 40; ++i) EXPECT_EQ(block[i], 0) << i;
+  EXPECT_EQ(std::memcmp(block.data() + 40, b->bits, 24), 0);
+  for (uint32_t i = 64; i < size; ++i) EXPECT_EQ(block[i], 0) << i;  // zeroed, not stale
+  EXPECT_FALSE(editorWriteDib(b, block.data(), size - 1));
+  vxmBitmapFree(b);
+}
+
+}  // namespace

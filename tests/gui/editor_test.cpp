@@ -1,0 +1,504 @@
+// editor_test.cpp: the editor's start-up, main window and tool windows under Wine: the command
+// line, the layout with its exact workspace pixels, the tool windows' templates and rules, the
+// light preview, the highlight spread, the close prompts, the system's copy of the saver, and the
+// saver's "Editor..." button reaching the real editor.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "editor_extras.h"
+
+namespace {
+
+const char* const TITLE = "Quirla Model Editor";
+const uint32_t SIX[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF};
+
+// A cube with averaged vertex normals (smooth shading possible) and the highlight as given.
+bool writeSmoothCube(const std::string& path, bool highlight = false, int spread = 90) {
+  if (!saverWriteCube(path, SIX)) return false;
+  char text[8192];
+  if (!drvReadFile(path.c_str(), text, sizeof text)) return false;
+  std::string s = text;
+  auto swap = [&s](const std::string& from, const std::string& to) {
+    size_t at = s.find(from);
+    if (at != std::string::npos) s.replace(at, from.size(), to);
+  };
+  swap("Vertex normals: No", "Vertex normals: Average");
+  swap("Highlight: No", highlight ? "Highlight: Yes" : "Highlight: No");
+  swap("Highlight Value: 90", "Highlight Value: " + std::to_string(spread));
+  return drvWriteFile(path.c_str(), s.c_str());
+}
+
+std::string lower(std::string s) {
+  for (char& c : s) c = (char)tolower((unsigned char)c);
+  return s;
+}
+
+std::string windowsFolder() {
+  char folder[MAX_PATH];
+  GetWindowsDirectoryA(folder, sizeof folder);
+  return folder;
+}
+
+struct Editor : ::testing::Test {
+  EditorInstall install;
+  DrvProcess proc = {};
+  EditorWindowSet w = {};
+
+  void SetUp() override {
+    ASSERT_TRUE(editorMakeInstall("editor main", &install));  // a blank in the path on purpose
+    ASSERT_TRUE(editorTestProcessInit());
+  }
+  void TearDown() override {
+    drvKill(&proc);
+    editorForgetInstall(&install);
+  }
+  void start(const std::string& arguments = "") {
+    drvKill(&proc);
+    ASSERT_TRUE(editorStart(&proc, install, arguments, &w));
+  }
+  std::string model(const char* name) const { return install.root + "Models\\" + name; }
+  int check(HWND dialog, int id) const { return drvCheckState(drvControl(dialog, id)); }
+  bool enabled(HWND dialog, int id) const { return drvIsEnabled(drvControl(dialog, id)); }
+  void click(HWND dialog, int id) {
+    ASSERT_TRUE(drvPressButton(dialog, id));
+    drvSync(w.main, DRV_TIMEOUT);
+  }
+  // The workspace against the library's frame of the model at `flags`; 0 differences expected.
+  long workspaceAgainst(const std::string& path, int32_t flags, std::string* first) {
+    RECT ws = editorWorkspace(w);
+    EditorView view = {};
+    if (!editorViewOpen(&view, path, ws.right - ws.left) || !editorViewRender(&view, flags)) return -1;
+    drvSync(w.main, DRV_TIMEOUT);
+    long n = editorDifferences(w.main, ws.left, ws.top, view.bitmap, first);
+    editorViewClose(&view);
+    return n;
+  }
+  // The box the editor shows, after checking its title and icon, answered with `button`.
+  std::string box(int button = IDOK, const char* title = TITLE, DrvIcon icon = DRV_ICON_EXCLAMATION) {
+    DrvMessageBox b;
+    if (!saverWaitBox(proc.id, title, DRV_TIMEOUT, &b)) return "<no box>";
+    EXPECT_STREQ(drvIconName(b.icon), drvIconName(icon));
+    EXPECT_TRUE(drvAnswer(&b, button));
+    return b.text;
+  }
+};
+
+// --- Start-up and layout -------------------------------------------------------------------------
+
+TEST_F(Editor, WithoutAModelItStartsInTheLightingModeAndRecordsItsInstallation) {
+  drvRegDeleteValue(HKEY_LOCAL_MACHINE, SAVER_PRODUCT_KEY, "InstallPath");
+  start();
+  EXPECT_EQ(editorTitle(w.main), TITLE);
+  char stored[MAX_PATH] = "";
+  ASSERT_TRUE(drvRegGetString(HKEY_LOCAL_MACHINE, SAVER_PRODUCT_KEY, "InstallPath", stored, sizeof stored));
+  EXPECT_EQ(std::string(stored) + (install.root.back() == '\\' && stored[strlen(stored) - 1] != '\\' ? "\\" : ""),
+            install.root);
+  // Only the lighting window on the right; Colour and Lighting shown, Smooth Shading unusable.
+  EXPECT_TRUE(drvIsVisible(w.lighting));
+  EXPECT_FALSE(drvIsVisible(w.colour));
+  EXPECT_FALSE(drvIsVisible(w.library));
+  EXPECT_EQ(check(w.editMode, 1044), BST_CHECKED);
+  EXPECT_EQ(check(w.display, 1054), BST_CHECKED);
+  EXPECT_EQ(check(w.display, 1055), BST_UNCHECKED);
+  EXPECT_EQ(check(w.display, 1056), BST_CHECKED);
+  EXPECT_TRUE(enabled(w.display, 1056));
+  EXPECT_FALSE(enabled(w.display, 1057));
+  for (int id : {1084, 1058, 1059}) EXPECT_FALSE(enabled(w.lighting, id)) << id;
+  // The tool windows on the right sit at the client's right edge, the workspace is black.
+  RECT client, lit;
+  GetClientRect(w.main, &client);
+  GetWindowRect(w.lighting, &lit);
+  MapWindowPoints(nullptr, w.main, reinterpret_cast<POINT*>(&lit), 2);
+  EXPECT_EQ(lit.right, client.right);
+  EXPECT_EQ(lit.top, 0);
+  std::string first;
+  EXPECT_EQ(workspaceAgainst("", 0, &first), 0) << first;
+  // Fourteen tips for the tool windows' controls.
+  HWND tips = drvFindWindow("tooltips_class32", nullptr, proc.id);
+  if (!tips) tips = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr);
+  ASSERT_NE(tips, nullptr);
+  LRESULT count = 0;
+  ASSERT_TRUE(drvSend(tips, TTM_GETTOOLCOUNT, 0, 0, &count));
+  EXPECT_EQ(count, 14);
+}
+
+TEST_F(Editor, TheLightPreviewIsTheLibrarysFrameOfTheLightModel) {
+  ASSERT_TRUE(saverWriteLights(install.root + "Lights\\sunset.vlt", 0x402010, 0xFFC080, 0.5f, -1.0f, 0.25f));
+  for (const char* arguments : {"", "\"Lights\\sunset.vlt\""}) {
+    SCOPED_TRACE(arguments);
+    start(std::string(arguments) == "" ? "" : "\"" + install.root + "Lights\\sunset.vlt\"");
+    EXPECT_EQ(editorTitle(w.main), TITLE);
+    EXPECT_TRUE(drvIsVisible(w.lighting));
+    if (*arguments) {
+      ASSERT_TRUE(vxmLightLoadVLT((install.root + "Lights\\sunset.vlt").c_str()));
+    } else {
+      editorDefaultLights();
+    }
+    RECT area = editorLightPreview(w.lighting);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    float radius = 0;
+    VxmModel* light = editorMakeLightModel(&radius);
+    ASSERT_NE(light, nullptr);
+    light->highlight = false;
+    VxmMatrix scale;
+    editorLightViewScale(width, height, radius, &scale);
+    VxmBitmap* frame = vxmBitmapCreate(width, height, 24);
+    vxmBitmapFill(frame, nullptr);
+    vxmRenderSetTarget(frame);
+    vxmRenderSetViewMatrix(&scale);
+    vxmRenderSetState(9);
+    vxmRenderClearDepth();
+    ASSERT_TRUE(vxmRenderModel(light));
+    std::string first;
+    EXPECT_EQ(editorDifferences(w.lighting, area.left, area.top, frame, &first), 0) << first;
+    vxmBitmapFree(frame);
+    vxmModelFree(light);
+  }
+}
+
+TEST_F(Editor, TheWorkspaceStaysSquareAndTheWindowAtLeast450Wide) {
+  ASSERT_TRUE(saverWriteCube(model("cube.vxm"), SIX));
+  start("\"" + model("cube.vxm") + "\"");
+  std::string first;
+  for (SIZE size : {SIZE{900, 440}, SIZE{520, 700}, SIZE{640, 440}}) {
+    SCOPED_TRACE(size.cx);
+    ASSERT_TRUE(SetWindowPos(w.main, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+    drvSync(w.main, DRV_TIMEOUT);
+    RECT client, ws = editorWorkspace(w), colour;
+    GetClientRect(w.main, &client);
+    GetWindowRect(w.colour, &colour);
+    MapWindowPoints(nullptr, w.main, reinterpret_cast<POINT*>(&colour), 2);
+    const int side = ws.right - ws.left;
+    // A wide window leaves room right of the square, a tall one below it.
+    if (size.cx == 900) {
+      EXPECT_EQ(side, client.bottom - 26);
+    }
+    if (size.cy == 700) {
+      EXPECT_EQ(side, client.right - (colour.right - colour.left) - ws.left - 5);
+    }
+    EXPECT_EQ(colour.left, client.right - (colour.right - colour.left));
+    EXPECT_EQ(workspaceAgainst(model("cube.vxm"), 7, &first), 0) << first;
+  }
+  // Dragging an edge: the rectangle is held at 450 wide and down to the lighting window plus 24.
+  RECT mainRect, lightRect;
+  GetWindowRect(w.main, &mainRect);
+  GetWindowRect(w.lighting, &lightRect);
+  RECT dragged = {100, 100, 300, 150};
+  LRESULT r;
+  ASSERT_TRUE(drvSend(w.main, WM_SIZING, WMSZ_BOTTOMRIGHT, (LPARAM)&dragged, &r));
+  EXPECT_EQ(dragged.left, 100);
+  EXPECT_EQ(dragged.right, 550);
+  EXPECT_EQ(dragged.bottom - dragged.top, lightRect.bottom - mainRect.top + 24);
+}
+
+// --- The command line ------------------------------------------------------------------------------
+
+TEST_F(Editor, AQuotedModelWithBlanksOpensLowerCasedInTheColourMode) {
+  ASSERT_TRUE(drvMakeFolders((install.root + "My Models").c_str()));
+  const std::string path = install.root + "My Models\\Cube Model.VXM";
+  ASSERT_TRUE(saverWriteCube(path, SIX));
+  start("\"" + path + "\"");
+  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(path) + "]");
+  EXPECT_TRUE(drvIsVisible(w.colour));
+  EXPECT_FALSE(drvIsVisible(w.lighting));
+  EXPECT_EQ(check(w.editMode, 1043), BST_CHECKED);
+  for (int id : {1054, 1055, 1056}) EXPECT_EQ(check(w.display, id), BST_CHECKED) << id;
+  EXPECT_FALSE(enabled(w.display, 1057));  // no vertex normals
+  std::string first;
+  EXPECT_EQ(workspaceAgainst(path, 7, &first), 0) << first;
+}
+
+TEST_F(Editor, OnlyTheFirstOfTwoNamesCountsAndALightFileLoadsNoModel) {
+  ASSERT_TRUE(saverWriteCube(model("a.vxm"), SIX));
+  ASSERT_TRUE(saverWriteLights(install.root + "Lights\\b.vlt", 0x102030, 0x405060));
+  start("\"" + model("a.vxm") + "\" \"" + install.root + "Lights\\b.vlt\"");
+  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(model("a.vxm")) + "]");
+  std::string first;
+  EXPECT_EQ(workspaceAgainst(model("a.vxm"), 7, &first), 0) << first;  // default lights
+  start("\"" + install.root + "Lights\\b.vlt\" \"" + model("a.vxm") + "\"");
+  EXPECT_EQ(editorTitle(w.main), TITLE);
+  EXPECT_TRUE(drvIsVisible(w.lighting));
+}
+
+TEST_F(Editor, FilesThatFailToLoadAreReportedAndTheEditorRunsOn) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* format;
+  };
+  const std::string header =
+      "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 3\r\nNumber of facets: 1\r\n"
+      "Number of textures: 0\r\nNumber of texture triangles: 0\r\nVertex normals: No\r\nHighlight: No\r\n"
+      "Highlight Value: 90\r\nTexture List:\r\nVertex list:\r\n";
+  const Case cases[] = {
+      {"truncated.vxm", header + "0 0 0\r\n1 0", "Failed to open model\n'%s'."},
+      {"huge.vxm",
+       "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 2000000000\r\nNumber of facets: 2000000000\r\n",
+       "Failed to open model\n'%s'."},
+      {"picture.vxm", "BM6\x01\x01\x01 not a model at all", "Failed to open model\n'%s'."},
+      {"missing.vxm", "", "Failed to open model\n'%s'."},
+      {"bad.vlt", "VOXIM Light Format\r\nVersion: 2.10\r\nAmbient Light:\r\nRed x\r\n", "Failed to load lights\n'%s'."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = install.root + "Models\\" + c.name;
+    if (std::strcmp(c.name, "missing.vxm") != 0) {
+      ASSERT_TRUE(drvWriteFile(path.c_str(), c.bytes.c_str()));
+    }
+    std::string line = "\"" + install.exe + "\" \"" + path + "\"";
+    ASSERT_TRUE(saverStart(&proc, line));
+    char expected[600];
+    snprintf(expected, sizeof expected, c.format, lower(path).c_str());
+    EXPECT_EQ(box(), expected);
+    HWND main = saverWaitWindow("Quirla", nullptr, proc.id, DRV_TIMEOUT);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(drvSync(main, DRV_TIMEOUT));
+    EXPECT_EQ(editorTitle(main), TITLE);
+    EXPECT_TRUE(drvIsRunning(&proc));
+    drvKill(&proc);
+  }
+}
+
+// --- Tool windows ------------------------------------------------------------------------------------
+
+TEST_F(Editor, ToolWindowsHoldTheirControlsAtTheirPlaces) {
+  start();
+  struct Place {
+    HWND* window;
+    int id;
+    const char* text;
+    int x, y, cx, cy;
+  };
+  const Place places[] = {
+      {&w.editMode, 1043, "Edit Colour", 6, 12, 24, 25},   {&w.editMode, 1042, "Edit Texture", 30, 12, 24, 25},
+      {&w.editMode, 1044, "Edit Lighting", 54, 12, 24, 25}, {&w.display, 1048, "View Options", 3, 0, 78, 48},
+      {&w.display, 1054, "Colour", 6, 9, 24, 25},          {&w.display, 1055, "Texture", 30, 9, 24, 25},
+      {&w.display, 1056, "Lighting", 54, 9, 24, 25},       {&w.display, 1057, "Smooth Shading", 6, 36, 70, 10},
+      {&w.display, 1095, "Change...", 40, 64, 36, 14},     {&w.display, 1096, "", 7, 62, 30, 18},
+      {&w.library, 1077, "Current Texture", 3, 3, 78, 162}, {&w.library, 1083, "", 6, 15, 72, 36},
+      {&w.library, 1008, "", 6, 54, 72, 63},               {&w.library, 1046, "Apply", 6, 120, 24, 25},
+      {&w.library, 1047, "Remove", 30, 120, 24, 25},       {&w.library, 1043, "Delete", 54, 120, 24, 25},
+      {&w.library, 1079, "Wrap Mode", 6, 150, 69, 10},     {&w.colour, 1053, "Change...", 39, 15, 36, 14},
+      {&w.colour, 1075, "", 6, 12, 30, 18},                {&w.lighting, 1081, "Current Lighting", 3, 3, 78, 138},
+      {&w.lighting, 1071, "", 6, 21, 30, 18},              {&w.lighting, 1046, "Change...", 39, 24, 36, 14},
+      {&w.lighting, 1072, "", 6, 51, 30, 18},              {&w.lighting, 1048, "Change...", 39, 54, 36, 15},
+      {&w.lighting, 1084, "Model Highlight", 3, 144, 78, 33}, {&w.lighting, 1058, "Highlight", 6, 153, 43, 10},
+      {&w.lighting, 1059, "", 6, 165, 69, 10},
+  };
+  for (const Place& p : places) {
+    SCOPED_TRACE(p.id);
+    HWND control = drvControl(*p.window, p.id);
+    ASSERT_NE(control, nullptr);
+    char text[64] = "";
+    drvGetTextNow(control, text, sizeof text);
+    EXPECT_STREQ(text, p.text);
+    RECT r;
+    ASSERT_TRUE(drvControlRectDlu(*p.window, control, nullptr, 0, &r));
+    EXPECT_EQ(r.left, p.x);
+    EXPECT_EQ(r.top, p.y);
+    EXPECT_NEAR(r.right - r.left, p.cx, 1);
+    EXPECT_NEAR(r.bottom - r.top, p.cy, 1);
+  }
+  // The windows' own sizes, and the display window 50 units below the top.
+  struct Size {
+    HWND* window;
+    int cx, cy;
+  };
+  for (const Size& s : {Size{&w.editMode, 86, 47}, Size{&w.display, 86, 86}, Size{&w.library, 86, 167},
+                        Size{&w.colour, 86, 38}, Size{&w.lighting, 86, 179}}) {
+    RECT r;
+    ASSERT_TRUE(drvControlRectDlu(w.main, *s.window, nullptr, 0, &r));
+    EXPECT_NEAR(r.right - r.left, s.cx, 1);
+    EXPECT_NEAR(r.bottom - r.top, s.cy, 1);
+  }
+  RECT d;
+  ASSERT_TRUE(drvControlRectDlu(w.main, w.display, nullptr, 0, &d));
+  EXPECT_EQ(d.top, 50);
+  // The icon buttons carry their icons.
+  for (HWND dialog : {w.editMode, w.display})
+    for (int id : {1043, 1042, 1044, 1054, 1055, 1056})
+      if (HWND b = GetDlgItem(dialog, id)) {
+        EXPECT_NE(SendMessageA(b, BM_GETIMAGE, IMAGE_ICON, 0), 0) << id;
+      }
+}
+
+TEST_F(Editor, DisplayOptionsLightingNeedsColourOrTextureAndSmoothNeedsNormals) {
+  ASSERT_TRUE(writeSmoothCube(model("smooth.vxm")));
+  start("\"" + model("smooth.vxm") + "\"");
+  EXPECT_TRUE(enabled(w.display, 1057));
+  struct Step {
+    int click;
+    int32_t flags;  // what the workspace must show afterwards
+    bool lightingEnabled, smoothEnabled;
+  };
+  const Step steps[] = {
+      {1057, 1 | 2 | 8, true, true},   // smooth shading replaces flat lighting
+      {1056, 1 | 2, true, false},      // lighting off clears both bits
+      {1056, 1 | 2 | 8, true, true},   // on again: smooth at once, the box still ticked
+      {1054, 2 | 8, true, true},
+      {1055, 0, false, false},         // neither colour nor texture: no lighting at all
+      {1054, 1 | 8, true, true},
+      {1057, 1 | 4, true, true},       // unticked: flat lighting
+  };
+  std::string first;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.click);
+    click(w.display, s.click);
+    EXPECT_EQ(enabled(w.display, 1056), s.lightingEnabled);
+    EXPECT_EQ(enabled(w.display, 1057), s.smoothEnabled);
+    EXPECT_EQ(workspaceAgainst(model("smooth.vxm"), s.flags, &first), 0) << first;
+  }
+}
+
+TEST_F(Editor, TheSpreadScrollBarMovesByLinesPagesAndThumbWithinZeroToHundred) {
+  ASSERT_TRUE(writeSmoothCube(model("shiny.vxm"), true, 40));
+  start("\"" + model("shiny.vxm") + "\"");
+  click(w.editMode, 1044);
+  ASSERT_TRUE(drvIsVisible(w.lighting));
+  EXPECT_EQ(check(w.lighting, 1058), BST_CHECKED);
+  ASSERT_TRUE(enabled(w.lighting, 1059));
+  HWND bar = drvControl(w.lighting, 1059);
+  int position = -1;
+  ASSERT_TRUE(drvScrollPos(bar, &position));
+  EXPECT_EQ(position, 40);
+  struct Move {
+    int code, thumb, expected;
+  };
+  const Move moves[] = {{SB_LINERIGHT, 0, 41}, {SB_PAGERIGHT, 0, 51}, {SB_THUMBTRACK, 97, 97},
+                        {SB_PAGERIGHT, 0, 100}, {SB_LINELEFT, 0, 99}, {SB_ENDSCROLL, 0, 99},
+                        {SB_THUMBTRACK, 3, 3},  {SB_PAGELEFT, 0, 0}};
+  for (const Move& m : moves) {
+    LRESULT r;
+    ASSERT_TRUE(drvSend(w.lighting, WM_HSCROLL, MAKEWPARAM(m.code, m.thumb), (LPARAM)bar, &r));
+    ASSERT_TRUE(drvScrollPos(bar, &position));
+    EXPECT_EQ(position, m.expected) << m.code;
+  }
+  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(model("shiny.vxm")) + " *]");
+  // The model is drawn with the spread now set (released thumb: the workspace is redrawn).
+  ASSERT_TRUE(drvSend(w.lighting, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), (LPARAM)bar, nullptr));
+  RECT ws = editorWorkspace(w);
+  EditorView view = {};
+  ASSERT_TRUE(editorViewOpen(&view, model("shiny.vxm"), ws.right - ws.left));
+  view.state.model->highlightValue = 1;
+  ASSERT_TRUE(editorViewRender(&view, 7));
+  drvSync(w.main, DRV_TIMEOUT);
+  std::string first;
+  EXPECT_EQ(editorDifferences(w.main, ws.left, ws.top, view.bitmap, &first), 0) << first;
+  editorViewClose(&view);
+  // Unticking the highlight disables the bar.
+  click(w.lighting, 1058);
+  EXPECT_FALSE(enabled(w.lighting, 1059));
+}
+
+// --- Closing -------------------------------------------------------------------------------------------
+
+TEST_F(Editor, ClosingAsksForEditedLightsThenTheModelAndCancelKeepsItRunning) {
+  ASSERT_TRUE(writeSmoothCube(model("edit.vxm")));
+  start("\"" + model("edit.vxm") + "\"");
+  click(w.editMode, 1044);
+  // Turn the light by dragging in the preview, and edit the model by ticking its highlight.
+  RECT area = editorLightPreview(w.lighting);
+  const int x = (area.left + area.right) / 2, y = (area.top + area.bottom) / 2;
+  ASSERT_TRUE(drvPostMouse(w.lighting, WM_LBUTTONDOWN, x, y, MK_LBUTTON));
+  ASSERT_TRUE(drvPostMouse(w.lighting, WM_MOUSEMOVE, x + 10, y + 5, MK_LBUTTON));
+  ASSERT_TRUE(drvPostMouse(w.lighting, WM_LBUTTONUP, x + 10, y + 5, 0));
+  click(w.lighting, 1058);
+  const char* const LIGHTS = "LIGHTING has been edited.\n\nDo you wish to save your changes?";
+  const char* const MODEL = "MODEL has been edited.\n\nDo you wish to save your changes?";
+  auto close = [&] { ASSERT_TRUE(PostMessageA(w.main, WM_CLOSE, 0, 0)); };
+  close();
+  EXPECT_EQ(box(IDCANCEL), LIGHTS);
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_TRUE(drvIsRunning(&proc));
+  // Yes, then Cancel in the save dialog: still running, and the lights still count as edited.
+  close();
+  EXPECT_EQ(box(IDYES), LIGHTS);
+  HWND save = saverWaitWindow("#32770", "Save Lighting As", proc.id, DRV_TIMEOUT);
+  ASSERT_NE(save, nullptr);
+  ASSERT_TRUE(drvPostCommand(save, IDCANCEL));
+  ASSERT_TRUE(drvWaitGone(save, DRV_TIMEOUT));
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_TRUE(drvIsRunning(&proc));
+  close();
+  EXPECT_EQ(box(IDNO), LIGHTS);
+  EXPECT_EQ(box(IDCANCEL), MODEL);
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_TRUE(drvIsRunning(&proc));
+  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(model("edit.vxm")) + " *]");
+  // No and No: the editor ends with code 0.
+  close();
+  EXPECT_EQ(box(IDNO), LIGHTS);
+  EXPECT_EQ(box(IDNO), MODEL);
+  DWORD code = 99;
+  EXPECT_TRUE(saverWaitExit(&proc, DRV_TIMEOUT, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+// --- The saver's copy and the saver's button ---------------------------------------------------------
+
+TEST_F(Editor, StartUpKeepsTheSystemsCopyOfTheSaverCurrent) {
+  const std::string target = windowsFolder() + "\\Quirla.scr";
+  const std::string source = install.root + "App\\Quirla.scr";
+  DeleteFileA(target.c_str());
+  start();
+  ASSERT_TRUE(drvFileExists(target.c_str()));
+  drvKill(&proc);
+  // An older copy is replaced; a newer one stays.
+  auto stamp = [](const std::string& path, int daysAgo) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    FILETIME t;
+    SystemTimeToFileTime(&now, &t);
+    ULARGE_INTEGER v = {{t.dwLowDateTime, t.dwHighDateTime}};
+    v.QuadPart -= (ULONGLONG)daysAgo * 864000000000ULL;
+    t = {v.LowPart, v.HighPart};
+    bool ok = f != INVALID_HANDLE_VALUE && SetFileTime(f, nullptr, nullptr, &t);
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    return ok;
+  };
+  ASSERT_TRUE(drvWriteFile(target.c_str(), "old copy"));
+  ASSERT_TRUE(stamp(target, 10));
+  start();
+  WIN32_FILE_ATTRIBUTE_DATA a, b;
+  ASSERT_TRUE(GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &a));
+  ASSERT_TRUE(GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &b));
+  EXPECT_EQ(a.nFileSizeLow, b.nFileSizeLow);
+  drvKill(&proc);
+  ASSERT_TRUE(drvWriteFile(target.c_str(), "newer copy"));
+  ASSERT_TRUE(stamp(source, 10));
+  start();
+  ASSERT_TRUE(GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &a));
+  EXPECT_EQ(a.nFileSizeLow, strlen("newer copy"));
+  DeleteFileA(target.c_str());
+}
+
+TEST_F(Editor, TheSaversEditorButtonOpensTheRealEditorOnItsModel) {
+  ASSERT_TRUE(drvMakeFolders((install.root + "My Models").c_str()));
+  const std::string path = install.root + "My Models\\ball model.vxm";
+  ASSERT_TRUE(saverWriteCube(path, 0x0000FF));
+  saverSetText("Model File", path);
+  DrvProcess saver = {};
+  ASSERT_TRUE(saverStart(&saver, "\"" + install.root + "App\\Quirla.scr\" /c"));
+  HWND dialog = saverWaitWindow("#32770", "Quirla Screensaver Configuration", saver.id, DRV_TIMEOUT);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(drvSync(dialog, DRV_TIMEOUT));
+  ASSERT_TRUE(drvPressButton(dialog, 1083));
+  const std::string title = std::string(TITLE) + " - [" + lower(path) + "]";
+  HWND main = saverWaitWindow("Quirla", title.c_str(), 0, DRV_TIMEOUT);
+  EXPECT_NE(main, nullptr);
+  if (main) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(main, &id);
+    proc.process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);
+    proc.id = id;
+  }
+  drvKill(&saver);
+}
+
+}  // namespace
