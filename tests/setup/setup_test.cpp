@@ -80,6 +80,19 @@ std::string regString(HKEY root, const std::string& key, const char* name) {
   return drvRegGetString(root, key.c_str(), name, value, sizeof value) ? value : "(missing)";
 }
 
+// The program's manifest (resource 1 of type RT_MANIFEST), empty when it has none.
+std::string manifestOf(const std::string& program) {
+  std::string text;
+  HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return "(cannot be read)";
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (bytes) text.assign(bytes, SizeofResource(module, found));
+  FreeLibrary(module);
+  return text;
+}
+
 std::string distFolder() {
   char path[MAX_PATH] = {};
   EXPECT_TRUE(drvWinPath(QUIRLA_DIST_DIR, path, sizeof path));
@@ -356,6 +369,14 @@ void expectInstalled(const std::string& folder, const std::string& saverFolder) 
   EXPECT_EQ(folder + "\\App\\Quirla.scr,0", regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayIcon"));
   EXPECT_TRUE(exists(remover.program)) << remover.command;
   EXPECT_FALSE(startsWith(lower(remover.program), lower(folder + "\\"))) << remover.command;
+
+  // Setup, the remover and the uninstaller ask for administrator rights; the screensaver and the
+  // editor run as the user and ask for nothing.
+  const std::string administrator = "level=\"requireAdministrator\"";
+  for (const std::string& program : {setupProgram().path, remover.program, folder + "\\App\\uninstall.exe"})
+    EXPECT_NE(std::string::npos, manifestOf(program).find(administrator)) << program;
+  for (const std::string& program : {folder + "\\App\\Quirla.scr", folder + "\\App\\Quirla.exe"})
+    EXPECT_EQ(std::string::npos, manifestOf(program).find("requestedExecutionLevel")) << program;
 }
 
 // --- Using the installation ------------------------------------------------------------------------
