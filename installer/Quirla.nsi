@@ -391,11 +391,13 @@ Section "Uninstall"
   ReadRegStr $0 HKLM "${PRODUCT_KEY}" "InstallPath"
   StrCpy $1 $0 1 -1
   ${IfThen} $1 == "\" ${|} StrCpy $0 $0 -1 ${|}
+  ; Only the uninstaller knows, from the installation's lists, what to remove; without it the
+  ; installation is repaired first.
   ${If} $0 == ""
   ${OrIfNot} ${FileExists} "$0\App\uninstall.exe"
-    MessageBox MB_YESNO|MB_ICONEXCLAMATION "The ${DESCRIPTION} installation cannot be found, or its \
-uninstaller (App\uninstall.exe) is missing.$\r$\n$\r$\nRemove ${DESCRIPTION} from the list of \
-installed programs anyway?" IDYES forget
+    MessageBox MB_OK|MB_ICONSTOP "${DESCRIPTION} cannot be removed: its uninstaller \
+'$0\App\uninstall.exe' is missing.$\r$\n$\r$\nInstall ${DESCRIPTION} again into the same folder, then \
+remove it."
     Quit
   ${EndIf}
   ; Run from a copy in a temporary folder, which NSIS deletes when the remover ends.
@@ -409,8 +411,6 @@ installed programs anyway?" IDYES forget
   ${IfNot} ${Errors}
     Quit
   ${EndIf}
-forget:
-  DeleteRegKey HKLM "${ADD_REMOVE_KEY}"
   DeleteRegKey HKLM "${PRODUCT_KEY}"
   DeleteRegKey /ifempty HKLM "SOFTWARE\Drovelkant"
   ; The "Drovelkant" folder above the installation goes when nothing else is in it.

@@ -10,6 +10,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <fstream>
@@ -435,6 +436,25 @@ void expectModelOpensInTheEditor(const std::string& folder) {
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
+// Whether the remover's temporary copy (NSIS names it Un.exe) runs.
+bool removerRunning() {
+  HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (processes == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  bool running = false;
+  for (BOOL more = Process32First(processes, &entry); more; more = Process32Next(processes, &entry))
+    running = running || !lstrcmpiA(entry.szExeFile, "Un.exe");
+  CloseHandle(processes);
+  return running;
+}
+
+bool waitForRemover() {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < (DWORD)DRV_TIMEOUT; Sleep(100))
+    if (!removerRunning()) return true;
+  return false;
+}
+
 // The Add/Remove command as Control Panel runs it: the uninstaller's window, its confirmation
 // answered Yes and its report; then the remover, which deletes itself last, has finished.
 void runAddRemoveCommand(const std::string& description) {
@@ -457,8 +477,7 @@ void runAddRemoveCommand(const std::string& description) {
   EXPECT_STREQ("Uninstall completed successfully.", box.text);
   ASSERT_TRUE(drvAnswer(&box, IDOK));
   EXPECT_TRUE(drvWaitGone(window, DRV_TIMEOUT));
-  DWORD start = GetTickCount();
-  while (exists(remover.program) && GetTickCount() - start < (DWORD)DRV_TIMEOUT) Sleep(100);
+  EXPECT_TRUE(waitForRemover());
   EXPECT_FALSE(exists(remover.program));
 }
 
@@ -689,7 +708,7 @@ std::string runningText() {
          "screensaver and close the Display control panel (its preview runs the screensaver), then try again.";
 }
 
-TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaver) {
+TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaverOrEditor) {
   // The Display control panel's stand-in shows which page the finish page opened.
   char stub[MAX_PATH], system[MAX_PATH];
   ASSERT_TRUE(drvBinaryPath("setup-stubs\\desk.cpl", stub, sizeof stub));
@@ -753,7 +772,8 @@ TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaver) {
   ASSERT_TRUE(drvAnswer(&display, IDOK));
 
   // A second installation while the screensaver runs, in the preview of a stand-in for the
-  // Display control panel, is refused, on the folder page and silently.
+  // Display control panel, is refused, on the folder page and silently; while the model editor
+  // runs, too.
   HWND panel = CreateWindowExA(0, "Static", "Display Properties", WS_POPUP | WS_BORDER | WS_VISIBLE | WS_CLIPCHILDREN,
                                700, 500, 160, 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(nullptr, panel);
@@ -783,10 +803,71 @@ TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaver) {
   DestroyWindow(panel);
   EXPECT_TRUE(saverWaitExit(&saver, DRV_TIMEOUT, nullptr));
   drvKill(&saver);
+  // So does a running model editor.
+  DrvProcess editor = {};
+  ASSERT_TRUE(drvStart(&editor, ("\"" + folder + "\\App\\Quirla.exe\"").c_str(), nullptr));
+  HWND editorWindow = drvWaitWindow("Quirla", nullptr, editor.id, DRV_TIMEOUT);
+  ASSERT_NE(nullptr, editorWindow);
+  EXPECT_EQ(2, runSetup("/S /D=" + folder));
+  PostMessageA(editorWindow, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(drvWaitExit(&editor, DRV_TIMEOUT, nullptr));
+  drvKill(&editor);
   // Once it has ended, the same folder takes the installation again.
   EXPECT_EQ(0, runSetup("/S /D=" + folder));
   runAddRemoveCommand(description);
   EXPECT_FALSE(exists(folder));
+}
+
+}  // namespace
+
+namespace {
+
+// --- The remover -----------------------------------------------------------------------------------
+
+TEST(SetupRemover, KeepsEverythingUntilTheUninstallerHasRemovedTheInstallation) {
+  std::set<std::string> before = snapshot();
+  std::string folder = "C:\\Quirla Remover Test";
+  ASSERT_EQ(0, runSetup("/S /D=" + folder));
+  std::string description = iniValue(folder + "\\setup.ini", "Setup", "Description");
+
+  // No to the uninstaller's question: the installation stays whole, with its Add/Remove entry.
+  AddRemoveCommand remover = addRemoveCommand();
+  DrvProcess proc = {};
+  ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr));
+  drvKill(&proc);
+  HWND window = drvWaitWindow("UNINSTALL", "Uninstall", 0, DRV_TIMEOUT);
+  ASSERT_NE(nullptr, window);
+  DWORD uninstaller = 0;
+  GetWindowThreadProcessId(window, &uninstaller);
+  DrvMessageBox box;
+  ASSERT_TRUE(drvWaitMessageBox(uninstaller, DRV_TIMEOUT, &box));
+  ASSERT_TRUE(drvAnswer(&box, IDNO));
+  EXPECT_TRUE(drvWaitGone(window, DRV_TIMEOUT));
+  EXPECT_TRUE(waitForRemover());
+  expectInstalled(folder, windowsFolder());
+
+  // Without its uninstaller the installation cannot go; the remover says how to repair it.
+  ASSERT_TRUE(DeleteFileA((folder + "\\App\\uninstall.exe").c_str()));
+  ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr));
+  drvKill(&proc);
+  ASSERT_TRUE(drvWaitMessageBox(0, DRV_TIMEOUT, &box));
+  EXPECT_EQ(description + " cannot be removed: its uninstaller '" + folder +
+                "\\App\\uninstall.exe' is missing.\r\n\r\nInstall " + description +
+                " again into the same folder, then remove it.",
+            std::string(box.text));
+  EXPECT_STREQ(drvIconName(DRV_ICON_HAND), drvIconName(box.icon));
+  EXPECT_TRUE(removerRunning());
+  ASSERT_TRUE(drvAnswer(&box, IDOK));
+  EXPECT_TRUE(waitForRemover());
+  EXPECT_TRUE(exists(remover.program));
+  EXPECT_EQ(remover.command, regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "UninstallString"));
+  EXPECT_EQ(folder + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
+
+  // Setup again into the same folder repairs it, and then it goes.
+  ASSERT_EQ(0, runSetup("/S /D=" + folder));
+  expectInstalled(folder, windowsFolder());
+  runAddRemoveCommand(description);
+  expectNothingLeftSince(before);
 }
 
 }  // namespace
