@@ -137,15 +137,15 @@ struct Tools : ::testing::Test {
   void mouse(HWND window, UINT message, POINT p, WPARAM keys) {
     ASSERT_TRUE(drvSend(window, message, keys, MAKELPARAM(p.x, p.y), nullptr));
   }
-  // Press at a, move to b and release, with `keys` held throughout; then a plain move off the
-  // workspace, which ends any hover mark.
+  // Press at a, move to b and release, with `keys` held throughout; in the main window then a
+  // plain move off the workspace, which ends any hover mark.
   void gesture(HWND window, POINT a, POINT b, WPARAM keys) {
     const WPARAM buttons = MK_LBUTTON | MK_RBUTTON, held = keys & ~buttons;
     mouse(window, keys & MK_LBUTTON ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, a, keys);
     mouse(window, WM_MOUSEMOVE, b, keys);
     if ((keys & buttons) == buttons) mouse(window, WM_RBUTTONUP, b, keys & ~MK_RBUTTON);
     mouse(window, keys & MK_LBUTTON ? WM_LBUTTONUP : WM_RBUTTONUP, b, held);
-    mouse(window, WM_MOUSEMOVE, {ws.right + 2, ws.top + 2}, 0);
+    if (window == w.main) mouse(window, WM_MOUSEMOVE, {ws.right + 2, ws.top + 2}, 0);
   }
   void ctrlClick(POINT p) { gesture(w.main, p, p, MK_LBUTTON | MK_CONTROL); }
 
@@ -513,24 +513,33 @@ TEST_F(Tools, HostileFilesAreRefusedAndChangeNothing) {
 
 // --- Other programs -------------------------------------------------------------------------------
 
+const char* const WINE_VERSION = "Software\\Wine\\AppDefaults\\Quirla.exe";
+const char* const HTML_KEY = "SOFTWARE\\Classes\\htmlfile\\shell\\open\\command";
+
+// The command line a recorder (fake_browser.exe) wrote beside itself; "" when it never ran.
+std::string recorded(const std::string& record) {
+  for (int i = 0; i < 200 && !drvFileExists(record.c_str()); ++i) Sleep(50);
+  Sleep(100);  // let it finish writing
+  char line[1024] = "";
+  drvReadFile(record.c_str(), line, sizeof line);
+  DeleteFileA(record.c_str());
+  return line;
+}
+
 TEST_F(Tools, ScreenSaverRecordsTheSystemsCopyOnNtAndOnWindows98) {
-  const std::string ini = windowsFolder() + "\\SYSTEM.INI";
-  const char* const WINE_VERSION = "Software\\Wine\\AppDefaults\\Quirla.exe";
   struct Restore {
-    std::string ini;
+    std::string ini = windowsFolder() + "\\SYSTEM.INI", copy98 = windowsFolder() + "\\system\\Quirla.scr";
     char value[MAX_PATH] = "";
-    BOOL active = FALSE;
+    bool had98 = drvFileExists(copy98.c_str());
+    Restore() { GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, ini.c_str()); }
     ~Restore() {
       WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", value[0] ? value : nullptr, ini.c_str());
-      SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active, nullptr, 0);
-      drvRegDeleteTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Quirla.exe");
+      drvRegDeleteTree(HKEY_CURRENT_USER, WINE_VERSION);
+      if (!had98) DeleteFileA(copy98.c_str());
     }
   } restore;
-  restore.ini = ini;
-  GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", restore.value, sizeof restore.value, ini.c_str());
-  SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &restore.active, 0);
   // "Control.exe" is found beside the editor first: a recorder on NT, a broken program on 98.
-  const std::string control = install.root + "App\\Control.exe", record = install.root + "App\\browser.txt";
+  const std::string control = install.root + "App\\Control.exe";
   char recorder[MAX_PATH];
   ASSERT_TRUE(drvBinaryPath("fake_browser.exe", recorder, sizeof recorder));
   for (bool win98 : {false, true}) {
@@ -542,42 +551,33 @@ TEST_F(Tools, ScreenSaverRecordsTheSystemsCopyOnNtAndOnWindows98) {
       ASSERT_TRUE(CopyFileA(recorder, control.c_str(), FALSE));
     }
     start(cube);
-    ASSERT_TRUE(WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", "none", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", "none", restore.ini.c_str()));
     post(CMD_SCREENSAVER);
     if (win98) {
       EXPECT_EQ(box(IDOK, "Unable to configure Screen Saver", DRV_ICON_HAND),
                 "Please run Control Panel and configure the Screen Saver manually.");
     } else {
-      for (int i = 0; i < 200 && !drvFileExists(record.c_str()); ++i) Sleep(50);
-      char line[512] = "";
-      Sleep(100);
-      EXPECT_TRUE(drvReadFile(record.c_str(), line, sizeof line));
-      EXPECT_EQ(std::string(line), "Control.exe Desk.cpl,,1");
+      EXPECT_EQ(recorded(install.root + "App\\browser.txt"), "Control.exe Desk.cpl,,1");
     }
     drvSync(w.main, DRV_TIMEOUT);
     char value[MAX_PATH] = "";
-    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, ini.c_str());
+    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, restore.ini.c_str());
     EXPECT_EQ(lower(value), lower(windowsFolder() + (win98 ? "\\system" : "") + "\\Quirla.scr"));
     EXPECT_TRUE(drvFileExists(value));
-    BOOL active = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
-    EXPECT_TRUE(active);
     drvKill(&proc);
   }
 }
 
 TEST_F(Tools, ContentsOpensTheHelpPageInTheRegisteredBrowser) {
-  const char* const HTML_KEY = "SOFTWARE\\Classes\\htmlfile\\shell\\open\\command";
   struct Browser {
     char saved[1024] = "";
-    bool had = false;
+    bool had = drvRegGetString(HKEY_LOCAL_MACHINE, HTML_KEY, "", saved, sizeof saved);
     ~Browser() {
-      drvRegDeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\htmlfile\\shell\\open\\command");
-      if (had) drvRegSetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\htmlfile\\shell\\open\\command", "", saved);
+      drvRegDeleteTree(HKEY_LOCAL_MACHINE, HTML_KEY);
+      if (had) drvRegSetString(HKEY_LOCAL_MACHINE, HTML_KEY, "", saved);
     }
   } browser;
-  browser.had = drvRegGetString(HKEY_LOCAL_MACHINE, HTML_KEY, "", browser.saved, sizeof browser.saved);
-  const std::string folder = install.root + "Browser", record = folder + "\\browser.txt";
+  const std::string folder = install.root + "Browser";
   char built[MAX_PATH];
   ASSERT_TRUE(drvMakeFolders(folder.c_str()));
   ASSERT_TRUE(drvBinaryPath("fake_browser.exe", built, sizeof built));
@@ -586,11 +586,8 @@ TEST_F(Tools, ContentsOpensTheHelpPageInTheRegisteredBrowser) {
   ASSERT_TRUE(drvRegSetString(HKEY_LOCAL_MACHINE, HTML_KEY, "", ("\"" + folder + "\\fake_browser.exe\" \"%1\"").c_str()));
   start("");
   post(CMD_CONTENTS);
-  for (int i = 0; i < 200 && !drvFileExists(record.c_str()); ++i) Sleep(50);
-  Sleep(100);
-  char line[1024] = "";
-  EXPECT_TRUE(drvReadFile(record.c_str(), line, sizeof line));
-  EXPECT_EQ(std::string(line), "\"" + folder + "\\fake_browser\" \"file://" + install.root + "Help\\QUIRLA.HTM\"");
+  EXPECT_EQ(recorded(folder + "\\browser.txt"),
+            "\"" + folder + "\\fake_browser\" \"file://" + install.root + "Help\\QUIRLA.HTM\"");
 }
 
 }  // namespace
