@@ -374,6 +374,7 @@ TEST_F(Tools, NewOnA3dsFileMakesAnUntitledGreyModel) {
 
 TEST_F(Tools, CopyDisplayPutsTheWorkspaceOnTheClipboardAsA24BitDib) {
   start(cube);
+  gesture(w.main, centre(), centre(40, 25), MK_LBUTTON);  // three faces: no symmetry hides a flip
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
   CloseClipboard();
