@@ -283,16 +283,23 @@ void vxmRenderGetLimits(VxmRenderLimits* limits) {
 // --- Frame checks --------------------------------------------------------------------------------
 
 // The target as it was handed over, still in the working form (a bitmap resized since
-// vxmRenderSetTarget would leave stale rows behind), and every work buffer present.
-static bool rndrReady(void) {
+// vxmRenderSetTarget would leave stale rows behind). Enough for the inverting rectangle.
+static bool rndrTargetReady(void) {
   const VxmBitmap* target = rndr.target;
   if (!target || !rndr.targetLines || rndr.targetDepth != 24) return false;
-  if (target->lineTable != rndr.targetLines || target->width != rndr.targetWidth ||
-      target->height != rndr.targetHeight || target->stride != rndr.targetStride ||
-      target->depth != rndr.targetDepth)
-    return false;
-  return rndr.viewVertices && rndr.vertexShades && rndr.renderTris && rndr.scanlines &&
-         rndr.maxScanlines >= rndr.targetHeight;
+  return target->lineTable == rndr.targetLines && target->width == rndr.targetWidth &&
+         target->height == rndr.targetHeight && target->stride == rndr.targetStride &&
+         target->depth == rndr.targetDepth;
+}
+
+// The target and a scanline table for every one of its rows: enough for the highlight.
+static bool rndrScanlinesReady(void) {
+  return rndrTargetReady() && rndr.scanlines && rndr.maxScanlines >= rndr.targetHeight;
+}
+
+// Everything a frame uses: the target and every work buffer.
+static bool rndrReady(void) {
+  return rndrScanlinesReady() && rndr.viewVertices && rndr.vertexShades && rndr.renderTris;
 }
 
 static bool rndrModelValid(const VxmModel* model) {
@@ -735,7 +742,7 @@ void vxmRenderHighlightTri(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32
     c[k].z = 0.0f;
     c[k].shade = c[k].u = c[k].v = 0;
   }
-  if (!rndrReady()) {
+  if (!rndrScanlinesReady()) {
     APP_TRACE("Invalid render state");
     return;
   }
@@ -749,7 +756,7 @@ void vxmRenderInvertRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     return;
   }
   if (!rndr.target) return;
-  if (!rndrReady()) {
+  if (!rndrTargetReady()) {
     APP_TRACE("Invalid render state");
     return;
   }
