@@ -42,12 +42,6 @@ void slotClear(VxmTexture* slot) {
   slot->name = slot->path;
 }
 
-bool triIndicesValid(const VxmModel* model, const VxmTri* tri) {
-  for (int k = 0; k < 3; ++k)
-    if (tri->v[k] < 0 || tri->v[k] >= model->vertexCount) return false;
-  return true;
-}
-
 void freeTables(VxmModel* model) {
   vxmMemFree(model->vertices);
   vxmMemFree(model->tris);
@@ -291,7 +285,7 @@ bool vxmModelCalcSurfaceNormals(VxmModel* model) {
   }
   for (int32_t i = 0; model->tris && i < model->triCount; ++i) {
     VxmTri* tri = &model->tris[i];
-    if (!triIndicesValid(model, tri)) {  // never read outside the vertex table
+    if (!vxmModelTriCornersValid(model, tri)) {  // never read outside the vertex table
       tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
       continue;
     }
@@ -325,15 +319,14 @@ bool vxmModelCalcAverageNormals(VxmModel* model) {
   model->vertexNormalCount = model->vertexCount;
   for (int32_t i = 0; i < model->triCount; ++i) {
     VxmTri* tri = &model->tris[i];
-    for (int k = 0; k < 3; ++k) {
-      int32_t index = tri->v[k];
-      if (index < 0 || index >= model->vertexCount) {
-        APP_TRACE("Invalid vertex index");
-        return false;
-      }
-      vxmVecAdd(&normals[index], &tri->normal);
+    if (!vxmModelTriCornersValid(model, tri)) {
+      APP_TRACE("Invalid vertex index");
+      return false;
     }
-    for (int k = 0; k < 3; ++k) tri->n[k] = tri->v[k];
+    for (int k = 0; k < 3; ++k) {
+      vxmVecAdd(&normals[tri->v[k]], &tri->normal);
+      tri->n[k] = tri->v[k];
+    }
   }
   for (int32_t i = 0; i < model->vertexCount; ++i) vxmVecNormalise(&normals[i]);
   model->averageNormals = true;
@@ -662,7 +655,7 @@ VxmModel* readVxm(FILE* file, const char* path, long long size) {
     int red, green, blue;
     if (std::fscanf(file, "%d %d %d %d %d %d\n", &tri->v[0], &tri->v[1], &tri->v[2], &red, &green, &blue) != 6)
       VXM_READ_FAILED();
-    if (!triIndicesValid(model, tri)) VXM_READ_FAILED();  // a facet must name vertices of the table
+    if (!vxmModelTriCornersValid(model, tri)) VXM_READ_FAILED();  // a facet must name vertices of the table
     tri->colour = ((uint32_t)(red & 0xFF) << 16) | ((uint32_t)(green & 0xFF) << 8) | (uint32_t)(blue & 0xFF);
   }
 
