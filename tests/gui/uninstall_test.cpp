@@ -1,6 +1,7 @@
 // uninstall_test.cpp: the real uninstall.exe run on fake installations under Wine: its messages
 // answered through the driver, its window read back, and afterwards every listed file, folder,
 // association, shortcut, Add/Remove entry and screensaver copy checked gone, everything else kept.
+// The setup reading and the progress bar are also called directly (the suite links them).
 #include <gtest/gtest.h>
 
 #include <windows.h>
