@@ -134,7 +134,7 @@ void appProgress(uint32_t done, uint32_t total) {
 
 void appSetInstallFolder(const char* folder) {
   appCopyText(installFolder, folder, sizeof installFolder);
-  installInitialised = true;
+  installInitialised = folder != nullptr;
 }
 
 const char* appInstallPath(void) { return installFolder; }
@@ -299,27 +299,50 @@ int appRandom(void) {
   return (int)((randomSeed >> 16) & 0x7FFF);
 }
 
-static bool formMatchPath(const char* folder, const char* match, char* path) {
-  int written = std::snprintf(path, APP_PATH_LENGTH, "%s\\%s", folder, match);
-  return written > 0 && written < APP_PATH_LENGTH;
+// One walk over a folder's matches: every path is formed as folder + "\" + match; the walk
+// counts them and stops at the wanted one (-1: none, so the last path formed stays).
+struct MatchWalk {
+  const char* folder;
+  int wanted;
+  int count;
+  bool tooLong;  // a path did not fit: the walk stopped there
+  char path[APP_PATH_LENGTH];
+};
+
+static bool visitMatch(const char* match, void* context) {
+  MatchWalk* walk = static_cast<MatchWalk*>(context);
+  int written = std::snprintf(walk->path, APP_PATH_LENGTH, "%s\\%s", walk->folder, match);
+  if (written <= 0 || written >= APP_PATH_LENGTH) {
+    walk->tooLong = true;
+    return false;
+  }
+  return walk->count++ != walk->wanted;
+}
+
+// The k-th match (from 0) of one fresh search, or false when the search ends before it.
+static bool findMatch(const char* folder, const char* pattern, int k, char* path) {
+  MatchWalk walk = {folder, k, 0, false, ""};
+  appPlatformWalkMatches(folder, pattern, visitMatch, &walk);
+  if (walk.tooLong || walk.count <= k) return false;
+  appCopyText(path, walk.path, APP_PATH_LENGTH);
+  return true;
 }
 
 bool appPickRandomFile(const char* folder, const char* pattern, char* name) {
   if (!folder || !pattern || !name) return false;
-  char match[APP_PATH_LENGTH];
+  // One walk counts the matches; a match too long for a path spoils the whole pick.
+  MatchWalk all = {folder, -1, 0, false, ""};
+  appPlatformWalkMatches(folder, pattern, visitMatch, &all);
+  if (all.tooLong || all.count == 0) return false;
   char formed[APP_PATH_LENGTH];
-  char entry[APP_PATH_LENGTH];
-  appCopyText(entry, name, sizeof entry);
-  int count = 0;
-  while (appPlatformFindMatch(folder, pattern, count, match)) {
-    if (!formMatchPath(folder, match, formed)) return false;
-    ++count;
-  }
-  if (count == 0) return false;
-  if (count > 1) {
+  appCopyText(formed, all.path, sizeof formed);
+  if (all.count > 1) {
+    // Each try searches afresh up to its choice, until one differs from the name given.
+    char entry[APP_PATH_LENGTH];
+    appCopyText(entry, name, sizeof entry);
     for (int attempt = 0; attempt < 1000; ++attempt) {
-      int k = (int)((int64_t)appRandom() * count / 32768);
-      if (!appPlatformFindMatch(folder, pattern, k, match) || !formMatchPath(folder, match, formed)) break;
+      int k = (int)((int64_t)appRandom() * all.count / 32768);
+      if (!findMatch(folder, pattern, k, formed)) break;
       if (strcasecmp(formed, entry) != 0) break;
     }
   }

@@ -30,6 +30,7 @@ static char modulePath[APP_PATH_LENGTH] = "";
 static char registryValue[APP_PATH_LENGTH] = "";
 static bool registryHasValue = false;
 static bool registryFails = false;
+static int folderSearches = 0;
 
 void appHostSetAnswer(bool yes) { answerYes = yes; }
 int appHostBoxCount(void) { return boxCount; }
@@ -77,14 +78,13 @@ void appHostSetInstallPath(const char* folder) {
 }
 
 void appHostSetModulePath(const char* path) { appCopyText(modulePath, path, sizeof modulePath); }
-const char* appHostModulePath(void) { return modulePath; }
 void appHostSetRegistryInstallPath(const char* value) {
   registryHasValue = value != nullptr;
   appCopyText(registryValue, value, sizeof registryValue);
 }
 const char* appHostRegistryInstallPath(void) { return registryHasValue ? registryValue : nullptr; }
 void appHostFailRegistry(bool fail) { registryFails = fail; }
-bool appHostRegistryFails(void) { return registryFails; }
+int appHostFolderSearches(void) { return folderSearches; }
 
 // --- Platform primitives ------------------------------------------------------------------------------
 
@@ -141,25 +141,50 @@ bool appPlatformCreateFolder(const char* path) {
   return mkdir(native, 0777) == 0;
 }
 
-bool appPlatformFindMatch(const char* folder, const char* pattern, int index, char* name) {
+int appPlatformWalkMatches(const char* folder, const char* pattern, AppMatchVisitor visit, void* context) {
+  ++folderSearches;
   char native[APP_PATH_LENGTH * 2];
   hostPath(folder, native);
   struct dirent** entries = nullptr;
   int count = scandir(native, &entries, nullptr, alphasort);
-  if (count < 0) return false;
-  int seen = 0;
-  bool found = false;
+  if (count < 0) return 0;
+  int given = 0;
+  bool walking = true;
   for (int i = 0; i < count; ++i) {
     const char* entry = entries[i]->d_name;
-    if (!found && std::strcmp(entry, ".") && std::strcmp(entry, "..") &&
-        fnmatch(pattern, entry, FNM_CASEFOLD) == 0 && seen++ == index) {
-      appCopyText(name, entry, APP_PATH_LENGTH);
-      found = true;
+    if (walking && std::strcmp(entry, ".") && std::strcmp(entry, "..") && fnmatch(pattern, entry, FNM_CASEFOLD) == 0) {
+      ++given;
+      walking = visit(entry, context);
     }
     std::free(entries[i]);
   }
   std::free(entries);
-  return found;
+  return given;
+}
+
+// The registry's product key is one stored value here; any non-null handle stands for it.
+AppKey appPlatformOpenKey(const char* keyName) {
+  static int key;
+  return registryFails ? nullptr : &key;
+}
+
+void appPlatformCloseKey(AppKey key) {}
+
+bool appPlatformWriteValue(AppKey key, const char* name, const char* text) {
+  appHostSetRegistryInstallPath(text);
+  return true;
+}
+
+bool appPlatformReadValue(AppKey key, const char* name, char* text) {
+  if (!registryHasValue) return false;
+  appCopyText(text, registryValue, APP_PATH_LENGTH);
+  return true;
+}
+
+bool appPlatformModulePath(char* path) {
+  if (!modulePath[0]) return false;
+  appCopyText(path, modulePath, APP_PATH_LENGTH - 1);
+  return true;
 }
 
 uint64_t appFileTime(const char* path) {

@@ -35,7 +35,7 @@ void appHostSetInstallPath(const char* folder);
 void appHostSetModulePath(const char* path);
 void appHostSetRegistryInstallPath(const char* value);
 const char* appHostRegistryInstallPath(void);
-// Opens the product key fails when set (to test "Failed to create key").
+// Opening the product key fails when set (to test "Failed to create key").
 void appHostFailRegistry(bool fail);
-bool appHostRegistryFails(void);
-const char* appHostModulePath(void);
+// How many folder searches (appPlatformWalkMatches) were made since the program started.
+int appHostFolderSearches(void);

@@ -23,8 +23,21 @@ void appPlatformProgress(AppWindow window, uint32_t percent, bool show);
 bool appPlatformWindowRect(AppWindow window, AppRect* rect);
 bool appPlatformFileAttributes(const char* path, bool* isFolder);
 bool appPlatformCreateFolder(const char* path);
-// The index-th match (0 first) of folder + "\" + pattern, in the system's search order.
-bool appPlatformFindMatch(const char* folder, const char* pattern, int index, char* name);
+// One search of folder + "\" + pattern: gives each match's name, in the system's search order,
+// to `visit` until it returns false. The number of names given (0 when nothing matches).
+typedef bool (*AppMatchVisitor)(const char* name, void* context);
+int appPlatformWalkMatches(const char* folder, const char* pattern, AppMatchVisitor visit, void* context);
+
+// The product key below HKEY_LOCAL_MACHINE, opened for writing and querying and created when
+// missing; null when neither works. Its values are texts (REG_SZ).
+typedef void* AppKey;
+AppKey appPlatformOpenKey(const char* keyName);
+void appPlatformCloseKey(AppKey key);
+bool appPlatformWriteValue(AppKey key, const char* name, const char* text);
+// False when the value is missing or no text; `text` holds APP_PATH_LENGTH characters.
+bool appPlatformReadValue(AppKey key, const char* name, char* text);
+// The program's own path (at most APP_PATH_LENGTH - 2 characters); false when it cannot be had.
+bool appPlatformModulePath(char* path);
 
 // Portable pieces that the platform files and tests share.
 // Cuts a program's own path to the installation folder: drop the file name, then the folder that
@@ -36,7 +49,8 @@ void appInstallFolderFromModule(const char* modulePath, char* folder);
 bool appBrowserCommandLine(const char* registered, const char* address, char* command, int size);
 // Creates a folder and its missing parents the way the file dialog does.
 void appCreateFolderPath(const char* folder);
-// Sets the installation folder and marks the services initialised (used by Registry).
+// Sets the installation folder and marks the services initialised (used by Registry); null
+// forgets it and leaves them uninitialised.
 void appSetInstallFolder(const char* folder);
 // Copies at most size-1 characters and always terminates.
 void appCopyText(char* dst, const char* src, int size);

@@ -53,24 +53,51 @@ bool appPlatformFileAttributes(const char* path, bool* isFolder) {
 
 bool appPlatformCreateFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
 
-bool appPlatformFindMatch(const char* folder, const char* pattern, int index, char* name) {
+int appPlatformWalkMatches(const char* folder, const char* pattern, AppMatchVisitor visit, void* context) {
   char search[APP_PATH_LENGTH];
   int written = std::snprintf(search, sizeof search, "%s\\%s", folder, pattern);
-  if (written <= 0 || written >= (int)sizeof search) return false;
+  if (written <= 0 || written >= (int)sizeof search) return 0;
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA(search, &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool found = false;
-  for (int i = 0;; ++i) {
-    if (i == index) {
-      appCopyText(name, data.cFileName, APP_PATH_LENGTH);
-      found = true;
-      break;
-    }
-    if (!FindNextFileA(find, &data)) break;
-  }
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int given = 0;
+  do {
+    ++given;
+    if (!visit(data.cFileName, context)) break;
+  } while (FindNextFileA(find, &data));
   FindClose(find);
-  return found;
+  return given;
+}
+
+AppKey appPlatformOpenKey(const char* keyName) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_WRITE | KEY_QUERY_VALUE, &key) != ERROR_SUCCESS &&
+      RegCreateKeyA(HKEY_LOCAL_MACHINE, keyName, &key) != ERROR_SUCCESS)
+    return nullptr;
+  return (AppKey)key;
+}
+
+void appPlatformCloseKey(AppKey key) {
+  if (key) RegCloseKey((HKEY)key);
+}
+
+bool appPlatformWriteValue(AppKey key, const char* name, const char* text) {
+  return RegSetValueExA((HKEY)key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)std::strlen(text) + 1) ==
+         ERROR_SUCCESS;
+}
+
+bool appPlatformReadValue(AppKey key, const char* name, char* text) {
+  DWORD type = 0, size = APP_PATH_LENGTH;
+  if (RegQueryValueExA((HKEY)key, name, nullptr, &type, (BYTE*)text, &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return false;
+  text[APP_PATH_LENGTH - 1] = 0;
+  return true;
+}
+
+bool appPlatformModulePath(char* path) {
+  DWORD length = GetModuleFileNameA(nullptr, path, APP_PATH_LENGTH - 1);
+  return length > 0 && length < APP_PATH_LENGTH - 1;
 }
 
 FILE* appFileOpen(const char* path, const char* mode) {

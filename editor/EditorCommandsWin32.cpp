@@ -268,7 +268,9 @@ static INT_PTR CALLBACK modelInfoProc(HWND dialog, UINT message, WPARAM wParam, 
       setNumber(dialog, IDC_INFO_VERTICES, model->vertexCount);
       setNumber(dialog, IDC_INFO_FACETS, model->triCount);
       SetDlgItemTextA(dialog, IDC_INFO_NORMALS, model->vertexNormalCount > 0 ? "Yes" : "No");
-      return TRUE;
+      // The focus on OK, so the name is shown, not selected.
+      SetFocus(GetDlgItem(dialog, IDOK));
+      return FALSE;
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));

@@ -483,11 +483,9 @@ bool editorFacetBounds(const EditorState* state, int32_t facet, int32_t* x0, int
   VxmMatrix screen, toScreen;
   vxmRenderGetScreenMatrix(&screen);
   vxmMatMultiply(&toScreen, &model->matrix, &screen);
+  if (!vxmModelTriCornersValid(model, tri)) return false;
   VxmVector corners[3];
-  for (int k = 0; k < 3; ++k) {
-    if (tri->v[k] < 0 || tri->v[k] >= model->vertexCount) return false;
-    vxmVtxTransform(&corners[k], &toScreen, &model->vertices[tri->v[k]], 1);
-  }
+  for (int k = 0; k < 3; ++k) vxmVtxTransform(&corners[k], &toScreen, &model->vertices[tri->v[k]], 1);
   int32_t lx = 0, ly = 0, hx = 0, hy = 0;
   for (int k = 0; k < 3; ++k) {
     int32_t x = truncated(corners[k].x), y = truncated(corners[k].y);

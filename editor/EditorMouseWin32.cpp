@@ -115,6 +115,36 @@ void editorButtonDown(int32_t x, int32_t y, uint32_t flags) {
   }
 }
 
+// The drags that follow the mouse: the model's rotation and the texture's placement.
+static void dragBy(int32_t x, int32_t y) {
+  const double width = editor.workspaceRect.width, height = editor.workspaceRect.height;
+  const float fx = width > 0 ? (float)((x - editor.lastX) / width) : 0.0f;
+  const float fy = height > 0 ? (float)((y - editor.lastY) / height) : 0.0f;
+  bool moved = true;
+  switch (editor.toolState) {
+    case TOOL_ROTATE_XY:
+    case TOOL_ROTATE_Z: {
+      const bool upDown = upDownHeld[0] || upDownHeld[1] || GetKeyState(VK_UP) < 0 || GetKeyState(VK_DOWN) < 0;
+      const bool leftRight =
+          leftRightHeld[0] || leftRightHeld[1] || GetKeyState(VK_LEFT) < 0 || GetKeyState(VK_RIGHT) < 0;
+      editorRotateDrag(&editor, editor.toolState, fx, fy, upDown, leftRight);
+      break;
+    }
+    case TOOL_MOVE_TEXTURE:
+      editorMoveTexture(&editor, fx, fy);
+      break;
+    case TOOL_SCALE_TEXTURE:
+      editorScaleTexture(&editor, fx, fy);
+      break;
+    default:
+      moved = false;
+      break;
+  }
+  if (moved && (x != editor.lastX || y != editor.lastY)) editorInvalidateWorkspace(false);
+  editor.lastX = x;
+  editor.lastY = y;
+}
+
 void editorMouseMove(int32_t x, int32_t y, uint32_t flags) {
   int32_t bx, by;
   editorBitmapPoint(&editor, x, y, &bx, &by);
@@ -124,6 +154,8 @@ void editorMouseMove(int32_t x, int32_t y, uint32_t flags) {
       editorSetLook(ew.main, EDITOR_CURSOR_ARROW, nullptr);
       editor.cursorInWorkspace = false;
     }
+    // The capture brings a drag's moves beyond the workspace here too: the drag goes on.
+    if (editor.mouseCaptured) dragBy(x, y);
     return;
   }
   const char* status = nullptr;
@@ -146,34 +178,9 @@ void editorMouseMove(int32_t x, int32_t y, uint32_t flags) {
     hover(-1);
   }
 
-  const double width = editor.workspaceRect.width, height = editor.workspaceRect.height;
-  const float fx = width > 0 ? (float)((x - editor.lastX) / width) : 0.0f;
-  const float fy = height > 0 ? (float)((y - editor.lastY) / height) : 0.0f;
-  bool moved = true;
-  switch (tool) {
-    case TOOL_ROTATE_XY:
-    case TOOL_ROTATE_Z: {
-      const bool upDown = upDownHeld[0] || upDownHeld[1] || GetKeyState(VK_UP) < 0 || GetKeyState(VK_DOWN) < 0;
-      const bool leftRight =
-          leftRightHeld[0] || leftRightHeld[1] || GetKeyState(VK_LEFT) < 0 || GetKeyState(VK_RIGHT) < 0;
-      editorRotateDrag(&editor, tool, fx, fy, upDown, leftRight);
-      break;
-    }
-    case TOOL_MOVE_TEXTURE:
-      editorMoveTexture(&editor, fx, fy);
-      break;
-    case TOOL_SCALE_TEXTURE:
-      editorScaleTexture(&editor, fx, fy);
-      break;
-    default:
-      moved = false;
-      break;
-  }
-  if (moved && (x != editor.lastX || y != editor.lastY)) editorInvalidateWorkspace(false);
+  dragBy(x, y);
   if (editor.mouseCaptured && (tool == TOOL_SELECT_AREA || tool == TOOL_DESELECT_AREA || tool == TOOL_COLOUR_AREA))
     editorInvalidateWorkspace(false);
-  editor.lastX = x;
-  editor.lastY = y;
   editor.dragX = bx;
   editor.dragY = by;
 }

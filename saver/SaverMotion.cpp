@@ -2,12 +2,12 @@
 #include "SaverMotion.h"
 
 #include "app.h"
+#include "vxmRender.h"
 
 // The constants are single-precision values; widened to double they are, for example,
-// 0.0099999997764825821 and 0.95238101482391357.
+// 0.0099999997764825821 and 0.15000000596046448.
 static constexpr float SIZE_PERCENT = 0.01f;
 static constexpr float BOUNCE_START = 0.15f;
-static constexpr float DISC_FACTOR = 0.952381f;
 static constexpr float SPIN_UNIT = 0.1f;
 static constexpr float MILLISECOND = 0.001f;
 static constexpr float WANDER_FACTOR = 0.00004f;
@@ -26,7 +26,8 @@ int32_t saverSpriteSide(int32_t modelSize, int32_t width) {
   return (int32_t)((double)modelSize * (double)width * wide(SIZE_PERCENT));
 }
 
-int32_t saverDiscRadius(int32_t half) { return (int32_t)((double)half * wide(DISC_FACTOR)); }
+// The model's circle is the renderer's fitting rule.
+int32_t saverDiscRadius(int32_t half) { return vxmRenderFitRadius(half); }
 
 float saverViewScale(int32_t width, int32_t desktopWidth) {
   if (width == desktopWidth || desktopWidth <= 0) return 1.0f;

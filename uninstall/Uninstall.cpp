@@ -94,7 +94,9 @@ bool uninstallFindProduct(const char* argument) {
     showLocateError(name);
     return false;
   }
-  return copyBounded(uninstall.installFolder, sizeof uninstall.installFolder, folder);
+  // The folder is kept in the canonical form the system gave the current folder ("." parts and
+  // doubled backslashes gone), the form every entry's full path is compared with.
+  return copyBounded(uninstall.installFolder, sizeof uninstall.installFolder, current);
 }
 
 void uninstallLayout(HWND window) {
@@ -120,14 +122,18 @@ void uninstallProgress(int done, int count) {
   UpdateWindow(uninstall.progressWindow);
 }
 
-static void onCreate(HWND window) {
-  uninstall.pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-  uninstall.largeFont = CreateFontA(42, 0, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_ROMAN, "Times New Roman");
+void uninstallReadSetup(void) {
   GetPrivateProfileStringA("Setup", "Name", "", uninstall.productName, sizeof uninstall.productName, SETUP_INI);
   GetPrivateProfileStringA("Setup", "Description", "", uninstall.description, sizeof uninstall.description,
                            SETUP_INI);
   uninstall.fileCount = (int)GetPrivateProfileIntA("Setup", "Count", UNINSTALL_DEFAULT_COUNT, SETUP_INI);
+}
+
+static void onCreate(HWND window) {
+  uninstall.pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+  uninstall.largeFont = CreateFontA(42, 0, 0, 0, FW_NORMAL, TRUE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_ROMAN, "Times New Roman");
+  uninstallReadSetup();
   uninstall.timer = SetTimer(window, UNINSTALL_TIMER, UNINSTALL_START_DELAY, uninstallRun);
 }
 

@@ -172,12 +172,22 @@ bool uninstallRemoveAssociation(const char* extension) {
   return RegDeleteKeyA(HKEY_CLASSES_ROOT, key) == ERROR_SUCCESS && removed;
 }
 
+// Reads key `number` of a setup.ini section into value (UNINSTALL_TEXT characters). False only
+// when the key is missing: an empty value ("3=") is read as an empty text.
+static bool readNumberedEntry(const char* section, int number, char* value) {
+  // No value read from a file holds a line break, so this default tells a missing key apart.
+  static const char MISSING[] = "\n<missing>";
+  char keyName[16];
+  snprintf(keyName, sizeof keyName, "%d", number);
+  GetPrivateProfileStringA(section, keyName, MISSING, value, UNINSTALL_TEXT, SETUP_INI);
+  return strcmp(value, MISSING) != 0;
+}
+
 bool uninstallRemoveAssociations(void) {
   bool all = true;
-  for (int number = 1;; ++number) {
-    char keyName[16], value[UNINSTALL_TEXT], extension[UNINSTALL_TEXT];
-    snprintf(keyName, sizeof keyName, "%d", number);
-    if (!GetPrivateProfileStringA("Associations", keyName, "", value, sizeof value, SETUP_INI)) break;
+  char value[UNINSTALL_TEXT];
+  for (int number = 1; readNumberedEntry("Associations", number, value); ++number) {
+    char extension[UNINSTALL_TEXT];
     uninstallGetField(value, 2, extension);
     if (!uninstallRemoveAssociation(extension)) all = false;
   }
@@ -212,10 +222,9 @@ bool uninstallRemoveShortcut(const char* group, const char* fileName) {
 
 bool uninstallRemoveShortcuts(void) {
   bool all = true;
-  for (int number = 1;; ++number) {
-    char keyName[16], value[UNINSTALL_TEXT], name[UNINSTALL_TEXT], fileName[UNINSTALL_TEXT + 8];
-    snprintf(keyName, sizeof keyName, "%d", number);
-    if (!GetPrivateProfileStringA("Shortcuts", keyName, "", value, sizeof value, SETUP_INI)) break;
+  char value[UNINSTALL_TEXT];
+  for (int number = 1; readNumberedEntry("Shortcuts", number, value); ++number) {
+    char name[UNINSTALL_TEXT], fileName[UNINSTALL_TEXT + 8];
     uninstallGetField(value, 1, name);
     snprintf(fileName, sizeof fileName, "%s.lnk", name);
     if (!name[0] || !uninstallRemoveShortcut(uninstall.description, fileName)) all = false;

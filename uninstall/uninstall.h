@@ -17,7 +17,7 @@ enum {
 
 struct UninstallState {
   HINSTANCE instance;
-  char installFolder[UNINSTALL_TEXT];  // also the current folder during the run; no trailing "\"
+  char installFolder[UNINSTALL_TEXT];  // canonical; also the current folder during the run; no trailing "\"
   char productName[UNINSTALL_TEXT];    // "Name" of setup.ini section "Setup"
   char description[UNINSTALL_TEXT];    // "Description" of section "Setup"
   int fileCount;                        // "Count" of section "Setup", the progress denominator
@@ -36,6 +36,8 @@ extern UninstallState uninstall;
 int uninstallMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int showCommand);
 bool uninstallFindProduct(const char* argument);
 LRESULT CALLBACK uninstallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// "Name", "Description" and "Count" (default 50) of section "Setup" of ".\\setup.ini".
+void uninstallReadSetup(void);
 void uninstallLayout(HWND window);
 void uninstallProgress(int done, int count);
 

@@ -222,8 +222,7 @@ static void rdrFaceList(FILE* file, uint32_t end) {
       if (!rdrReadBytes(file, bytes, sizeof bytes)) return;
       VxmTri* tri = &rdrModel->tris[rdrNextFace];
       for (int k = 0; k < 3; ++k) tri->v[k] = (int32_t)rdrU16(bytes + 2 * k) + rdrVertexBase;
-      if (tri->v[0] >= rdrModel->vertexCount || tri->v[1] >= rdrModel->vertexCount ||
-          tri->v[2] >= rdrModel->vertexCount) {
+      if (!vxmModelTriCornersValid(rdrModel, tri)) {
         // A corner beyond the vertex table would have the renderer read outside it: the face
         // collapses onto one valid vertex and draws nothing.
         int32_t anchor = rdrVertexBase < rdrModel->vertexCount ? rdrVertexBase : 0;

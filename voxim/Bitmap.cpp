@@ -122,144 +122,172 @@ struct BmpLayout {
   int32_t rows;         // always positive
   bool topDown;         // the file stores its top row first (negative height)
   int32_t depth;
-  int32_t stride;       // bytes per row in the file
-  int32_t bitsSize;     // stride * rows
-  int32_t paletteSize;  // entries present in the file (depth 4 and 8)
+  int64_t stride;       // bytes per row in the file
+  int32_t fullPalette;  // entries a palette of this depth holds: 16, 256, or 0 (24 bits)
+  int32_t paletteSize;  // entries present in the file
   long paletteOffset;
-  long bitsOffset;      // -1: directly after the palette
+  long bitsOffset;      // -1: beyond any file
 };
 
-// Everything the loader does once the file is open; the caller closes it.
-VxmBitmap* bitmapReadBMP(FILE* file, const char* path) {
-  uint8_t fileHeader[BMP_FILE_HEADER_SIZE];
-  if (std::fread(fileHeader, 1, sizeof fileHeader, file) != sizeof fileHeader) {
+// The file header ("BM") and the 40 bytes of the information header; false after tracing.
+bool readBmpHeaders(FILE* file, const char* path, uint8_t* fileHeader, uint8_t* info) {
+  if (std::fread(fileHeader, 1, BMP_FILE_HEADER_SIZE, file) != BMP_FILE_HEADER_SIZE) {
     APP_TRACE("Failed to read bitmap file header: %s", path);
-    return nullptr;
+    return false;
   }
   if (readLE16(fileHeader) != BMP_SIGNATURE) {
     APP_TRACE("File is not a valid windows bitmap: %s", path);
-    return nullptr;
+    return false;
   }
-  uint8_t info[BMP_INFO_HEADER_SIZE];
-  if (std::fread(info, 1, sizeof info, file) != sizeof info) {
+  if (std::fread(info, 1, BMP_INFO_HEADER_SIZE, file) != BMP_INFO_HEADER_SIZE) {
     APP_TRACE("Failed to read bitmap information heade: %s", path);
-    return nullptr;
+    return false;
   }
+  return true;
+}
 
+// Size, row order and depth from the information header; false after tracing a depth, a
+// compression or a size the loader does not take.
+bool bmpLayoutFromInfo(const uint8_t* info, const char* path, BmpLayout* layout) {
+  const int32_t fileHeight = (int32_t)readLE32(info + 8);
+  layout->width = (int32_t)readLE32(info + 4);
+  layout->topDown = fileHeight < 0;
+  if (fileHeight == INT32_MIN)
+    layout->rows = 0;
+  else
+    layout->rows = fileHeight < 0 ? -fileHeight : fileHeight;
+  layout->depth = readLE16(info + 14);
+  switch (layout->depth) {
+    case 4: layout->stride = bitmapStride4(layout->width); layout->fullPalette = 16; break;
+    case 8: layout->stride = bitmapStride8(layout->width); layout->fullPalette = 256; break;
+    case 24: layout->stride = bitmapStride24(layout->width); layout->fullPalette = 0; break;
+    default:
+      APP_TRACE("VOXIM does not support %d-bit bitmap depths: %s", (int)layout->depth, path);
+      return false;
+  }
+  if (readLE32(info + 16) != 0) {
+    APP_TRACE("VOXIM does not support compressed bitmaps: %s", path);
+    return false;
+  }
+  // An empty picture is no use as a texture or background, and a width of 0 would let a tiny
+  // file claim billions of rows.
+  if (layout->width <= 0 || layout->rows <= 0) {
+    APP_TRACE("Invalid bitmap size: %s", path);
+    return false;
+  }
+  return true;
+}
+
+// Headers of 40 bytes or more (the later Windows versions) are followed by the palette; anything
+// smaller is taken for a 40-byte header.
+long bmpPaletteOffset(uint32_t infoSize) {
+  if (infoSize >= BMP_INFO_HEADER_SIZE && infoSize < 0x10000000) return BMP_FILE_HEADER_SIZE + (long)infoSize;
+  return BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE;
+}
+
+// Where the palette is, how many entries it has and where the pixels follow it: a colour count
+// of 0 or more than the depth holds means the full palette, and a pixel offset inside the
+// headers or the palette cannot be right, so the pixels then follow the palette (as they do in
+// every file without a gap there).
+void bmpPlacePalette(const uint8_t* fileHeader, const uint8_t* info, BmpLayout* layout) {
+  layout->paletteOffset = bmpPaletteOffset(readLE32(info));
+  const uint32_t used = readLE32(info + 32);
+  layout->paletteSize = used == 0 || used > (uint32_t)layout->fullPalette ? layout->fullPalette : (int32_t)used;
+  const long paletteEnd = layout->paletteOffset + layout->paletteSize * BMP_QUAD_SIZE;
+  const uint32_t dataOffset = readLE32(fileHeader + 10);
+  if (dataOffset > (uint32_t)paletteEnd && dataOffset <= (uint32_t)INT32_MAX)
+    layout->bitsOffset = (long)dataOffset;
+  else
+    layout->bitsOffset = paletteEnd;
+}
+
+// The palette of a 4- or 8-bit file: the entries present, the rest black. False after tracing.
+bool readBmpPalette(FILE* file, const char* path, const BmpLayout* layout, VxmBitmap* bitmap) {
+  bitmap->palette = (uint32_t*)vxmMemAlloc((size_t)layout->fullPalette * sizeof(uint32_t));
+  if (!bitmap->palette) {
+    BITMAP_OUT_OF_MEMORY();
+    return false;
+  }
+  std::memset(bitmap->palette, 0, (size_t)layout->fullPalette * sizeof(uint32_t));
+  uint8_t quads[256 * BMP_QUAD_SIZE];
+  const size_t paletteBytes = (size_t)layout->paletteSize * BMP_QUAD_SIZE;
+  if (std::fseek(file, layout->paletteOffset, SEEK_SET) != 0 || std::fread(quads, 1, paletteBytes, file) != paletteBytes) {
+    APP_TRACE("Failed to read bitmap palette: %s", path);
+    return false;
+  }
+  for (int32_t i = 0; i < layout->paletteSize; ++i) bitmap->palette[i] = quadFromBytes(quads + i * BMP_QUAD_SIZE);
+  return true;
+}
+
+// The pixel rows, bottom row first in memory, and their row table. The block must fit the
+// 32-bit sizes, the file of `fileSize` bytes must hold it, and its 24-bit form must fit too.
+// False after tracing.
+bool readBmpRows(FILE* file, const char* path, const BmpLayout* layout, long fileSize, VxmBitmap* bitmap) {
+  int32_t bitsSize = 0, bitsSize24 = 0;
+  if (layout->stride > INT32_MAX || !vxmMemMulSize(layout->stride, layout->rows, &bitsSize) || fileSize < 0 ||
+      layout->bitsOffset < 0 || layout->bitsOffset > fileSize || bitsSize > fileSize - layout->bitsOffset) {
+    APP_TRACE("Failed to read bitmap bits: %s", path);
+    return false;
+  }
+  const int64_t stride24 = bitmapStride24(layout->width);
+  if (stride24 > INT32_MAX || !vxmMemMulSize(stride24, layout->rows, &bitsSize24)) {
+    BITMAP_OUT_OF_MEMORY();
+    return false;
+  }
+  bitmap->stride = (int32_t)layout->stride;
+  bitmap->bitsSize = bitsSize;
+  bitmap->bits = (uint8_t*)vxmMemAlloc((size_t)bitsSize);
+  if (!bitmap->bits) {
+    BITMAP_OUT_OF_MEMORY();
+    return false;
+  }
+  if (std::fseek(file, layout->bitsOffset, SEEK_SET) != 0 ||
+      std::fread(bitmap->bits, 1, (size_t)bitsSize, file) != (size_t)bitsSize) {
+    APP_TRACE("Failed to read bitmap bits: %s", path);
+    return false;
+  }
+  if (layout->topDown) bitmapFlipRows(bitmap->bits, bitmap->stride, bitmap->height);
+  if (!bitmapBuildLineTable(bitmap)) {
+    BITMAP_OUT_OF_MEMORY();
+    APP_TRACE("Failed to calculate line addresses");
+    return false;
+  }
+  return true;
+}
+
+// Everything the loader does once the file is open; the caller closes it.
+VxmBitmap* bitmapReadBMP(FILE* file, const char* path) {
+  uint8_t fileHeader[BMP_FILE_HEADER_SIZE], info[BMP_INFO_HEADER_SIZE];
+  if (!readBmpHeaders(file, path, fileHeader, info)) return nullptr;
   VxmBitmap* bitmap = (VxmBitmap*)vxmMemAlloc(sizeof(VxmBitmap));
   if (!bitmap) {
     BITMAP_OUT_OF_MEMORY();
     return nullptr;
   }
   *bitmap = VxmBitmap{};
-  const uint32_t infoSize = readLE32(info);
-  const int32_t fileHeight = (int32_t)readLE32(info + 8);
   BmpLayout layout{};
-  layout.width = (int32_t)readLE32(info + 4);
-  layout.topDown = fileHeight < 0;
-  layout.rows = fileHeight == INT32_MIN ? 0 : (fileHeight < 0 ? -fileHeight : fileHeight);
-  layout.depth = readLE16(info + 14);
+  const bool usable = bmpLayoutFromInfo(info, path, &layout);
   bitmap->width = layout.width;
   bitmap->height = layout.rows;
   bitmap->depth = layout.depth;
-
-  int64_t stride;
-  int32_t fullPalette = 0;
-  switch (layout.depth) {
-    case 4: stride = bitmapStride4(layout.width); fullPalette = 16; break;
-    case 8: stride = bitmapStride8(layout.width); fullPalette = 256; break;
-    case 24: stride = bitmapStride24(layout.width); break;
-    default:
-      APP_TRACE("VOXIM does not support %d-bit bitmap depths: %s", (int)layout.depth, path);
-      vxmBitmapFree(bitmap);
-      return nullptr;
-  }
-  if (readLE32(info + 16) != 0) {
-    APP_TRACE("VOXIM does not support compressed bitmaps: %s", path);
+  if (!usable) {
     vxmBitmapFree(bitmap);
     return nullptr;
   }
-  // An empty picture is no use as a texture or background, and a width of 0 would let a tiny
-  // file claim billions of rows.
-  if (layout.width <= 0 || layout.rows <= 0) {
-    APP_TRACE("Invalid bitmap size: %s", path);
-    vxmBitmapFree(bitmap);
-    return nullptr;
-  }
-
   // The file's own size bounds every claim it makes; nothing large is allocated before the
   // claims are known to fit in it.
   long fileSize = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) fileSize = std::ftell(file);
-
-  if (fullPalette) {
-    // Headers of 40 bytes or more (the later Windows versions) are followed by the palette;
-    // anything smaller is taken for a 40-byte header. A colour count of 0 or more than the
-    // depth holds means the full palette.
-    layout.paletteOffset = BMP_FILE_HEADER_SIZE + (infoSize >= BMP_INFO_HEADER_SIZE && infoSize < 0x10000000
-                                                       ? (long)infoSize
-                                                       : (long)BMP_INFO_HEADER_SIZE);
-    const uint32_t used = readLE32(info + 32);
-    layout.paletteSize = used == 0 || used > (uint32_t)fullPalette ? fullPalette : (int32_t)used;
-    const long paletteEnd = layout.paletteOffset + layout.paletteSize * BMP_QUAD_SIZE;
-    const uint32_t dataOffset = readLE32(fileHeader + 10);
-    // A pixel-data offset inside the headers or the palette cannot be right: the pixels then
-    // follow the palette, as they do in every file that has no gap there.
-    layout.bitsOffset = dataOffset > (uint32_t)paletteEnd && dataOffset <= (uint32_t)INT32_MAX ? (long)dataOffset : paletteEnd;
-
-    bitmap->palette = (uint32_t*)vxmMemAlloc((size_t)fullPalette * sizeof(uint32_t));
-    if (!bitmap->palette) {
-      BITMAP_OUT_OF_MEMORY();
-      vxmBitmapFree(bitmap);
-      return nullptr;
-    }
-    std::memset(bitmap->palette, 0, (size_t)fullPalette * sizeof(uint32_t));
-    uint8_t quads[256 * BMP_QUAD_SIZE];
-    const size_t paletteBytes = (size_t)layout.paletteSize * BMP_QUAD_SIZE;
-    if (std::fseek(file, layout.paletteOffset, SEEK_SET) != 0 ||
-        std::fread(quads, 1, paletteBytes, file) != paletteBytes) {
-      APP_TRACE("Failed to read bitmap palette: %s", path);
-      vxmBitmapFree(bitmap);
-      return nullptr;
-    }
-    for (int32_t i = 0; i < layout.paletteSize; ++i) bitmap->palette[i] = quadFromBytes(quads + i * BMP_QUAD_SIZE);
+  bool read;
+  if (layout.fullPalette) {
+    bmpPlacePalette(fileHeader, info, &layout);
+    read = readBmpPalette(file, path, &layout, bitmap);
   } else {
     const uint32_t dataOffset = readLE32(fileHeader + 10);
     layout.bitsOffset = dataOffset <= (uint32_t)INT32_MAX ? (long)dataOffset : -1;
+    read = true;
   }
-
-  // The block must fit the 32-bit sizes, the file must hold it, and its 24-bit form must fit.
-  int32_t bitsSize = 0;
-  int32_t bitsSize24 = 0;
-  if (stride > INT32_MAX || !vxmMemMulSize(stride, layout.rows, &bitsSize) || fileSize < 0 ||
-      layout.bitsOffset < 0 || layout.bitsOffset > fileSize || bitsSize > fileSize - layout.bitsOffset) {
-    APP_TRACE("Failed to read bitmap bits: %s", path);
-    vxmBitmapFree(bitmap);
-    return nullptr;
-  }
-  if (bitmapStride24(layout.width) > INT32_MAX || !vxmMemMulSize(bitmapStride24(layout.width), layout.rows, &bitsSize24)) {
-    BITMAP_OUT_OF_MEMORY();
-    vxmBitmapFree(bitmap);
-    return nullptr;
-  }
-  bitmap->stride = (int32_t)stride;
-  bitmap->bitsSize = bitsSize;
-  bitmap->bits = (uint8_t*)vxmMemAlloc((size_t)bitsSize);
-  if (!bitmap->bits) {
-    BITMAP_OUT_OF_MEMORY();
-    vxmBitmapFree(bitmap);
-    return nullptr;
-  }
-  if (std::fseek(file, layout.bitsOffset, SEEK_SET) != 0 ||
-      std::fread(bitmap->bits, 1, (size_t)bitsSize, file) != (size_t)bitsSize) {
-    APP_TRACE("Failed to read bitmap bits: %s", path);
-    vxmBitmapFree(bitmap);
-    return nullptr;
-  }
-  if (layout.topDown) bitmapFlipRows(bitmap->bits, bitmap->stride, bitmap->height);
-  if (!bitmapBuildLineTable(bitmap)) {
-    BITMAP_OUT_OF_MEMORY();
-    APP_TRACE("Failed to calculate line addresses");
+  if (!read || !readBmpRows(file, path, &layout, fileSize, bitmap)) {
     vxmBitmapFree(bitmap);
     return nullptr;
   }

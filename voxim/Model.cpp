@@ -42,12 +42,6 @@ void slotClear(VxmTexture* slot) {
   slot->name = slot->path;
 }
 
-bool triIndicesValid(const VxmModel* model, const VxmTri* tri) {
-  for (int k = 0; k < 3; ++k)
-    if (tri->v[k] < 0 || tri->v[k] >= model->vertexCount) return false;
-  return true;
-}
-
 void freeTables(VxmModel* model) {
   vxmMemFree(model->vertices);
   vxmMemFree(model->tris);
@@ -291,7 +285,7 @@ bool vxmModelCalcSurfaceNormals(VxmModel* model) {
   }
   for (int32_t i = 0; model->tris && i < model->triCount; ++i) {
     VxmTri* tri = &model->tris[i];
-    if (!triIndicesValid(model, tri)) {  // never read outside the vertex table
+    if (!vxmModelTriCornersValid(model, tri)) {  // never read outside the vertex table
       tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
       continue;
     }
@@ -325,15 +319,14 @@ bool vxmModelCalcAverageNormals(VxmModel* model) {
   model->vertexNormalCount = model->vertexCount;
   for (int32_t i = 0; i < model->triCount; ++i) {
     VxmTri* tri = &model->tris[i];
-    for (int k = 0; k < 3; ++k) {
-      int32_t index = tri->v[k];
-      if (index < 0 || index >= model->vertexCount) {
-        APP_TRACE("Invalid vertex index");
-        return false;
-      }
-      vxmVecAdd(&normals[index], &tri->normal);
+    if (!vxmModelTriCornersValid(model, tri)) {
+      APP_TRACE("Invalid vertex index");
+      return false;
     }
-    for (int k = 0; k < 3; ++k) tri->n[k] = tri->v[k];
+    for (int k = 0; k < 3; ++k) {
+      vxmVecAdd(&normals[tri->v[k]], &tri->normal);
+      tri->n[k] = tri->v[k];
+    }
   }
   for (int32_t i = 0; i < model->vertexCount; ++i) vxmVecNormalise(&normals[i]);
   model->averageNormals = true;
@@ -573,62 +566,72 @@ bool readVector(FILE* file, VxmVector* v) {
          std::isfinite(v->y) && std::isfinite(v->z);
 }
 
-// The fewest bytes that a vertex (or normal), facet and textured-facet line can take: the
-// numbers of one digit and the white space after them.
+// The shortest line of each table, numbers of one digit each with one blank or the line break
+// after them: a vertex or normal "0 0 0\n" takes 6 bytes, a facet "0 0 0 0 0 0\n" 12 and a
+// textured facet "0 0 0 0 0 0 0 0\n" 16.
 constexpr long long kMinVertexBytes = 6, kMinFacetBytes = 12, kMinTexturedBytes = 16;
 
 enum NormalMode { NORMALS_NONE, NORMALS_EXPLICIT, NORMALS_AVERAGE };
 
-// Reads the open file; returns the model or null with everything it made released.
-VxmModel* readVxm(FILE* file, const char* path, long long size) {
-  VxmModel* model = nullptr;
-#define VXM_READ_FAILED()                              \
-  do {                                                 \
-    APP_TRACE("Failed to read from file: %s", path);   \
-    vxmModelFree(model);                               \
-    return nullptr;                                    \
-  } while (0)
+// How a step of the reader ended: done, stopped by a line that does not read (the reader traces
+// "Failed to read from file"), or stopped with the reason already given.
+enum VxmStep { VXM_STEP_DONE, VXM_STEP_UNREADABLE, VXM_STEP_STOPPED };
 
-  if (!skipLine(file)) VXM_READ_FAILED();  // the notice line
+// What the lines above the texture list say.
+struct VxmHeader {
+  int vertexCount, triCount, textureCount, texturedCount, highlightValue;
+  NormalMode normals;
+  bool highlight;
+};
+
+// The notice line, the version, the counts, the normals and the highlight.
+VxmStep readVxmHeader(FILE* file, const char* path, VxmHeader* header) {
+  if (!skipLine(file)) return VXM_STEP_UNREADABLE;  // the notice line
   char version[kLineBuffer];
-  if (std::fscanf(file, "Version: %255s\n", version) != 1) VXM_READ_FAILED();
+  if (std::fscanf(file, "Version: %255s\n", version) != 1) return VXM_STEP_UNREADABLE;
   if (std::strcmp(version, "2.10") != 0) {
     APP_TRACE("vxmModelLoadVXM() : Unknown VXM file version: %s", path);
-    return nullptr;
+    return VXM_STEP_STOPPED;
   }
-  int vertexCount = 0, triCount = 0, textureCount = 0, texturedCount = 0, highlightValue = 0;
   char normalsWord[kLineBuffer], highlightWord[kLineBuffer];
-  if (std::fscanf(file, "Number of vertices: %d\n", &vertexCount) != 1) VXM_READ_FAILED();
-  if (std::fscanf(file, "Number of facets: %d\n", &triCount) != 1) VXM_READ_FAILED();
-  if (std::fscanf(file, "Number of textures: %d\n", &textureCount) != 1) VXM_READ_FAILED();
-  if (std::fscanf(file, "Number of texture triangles: %d\n", &texturedCount) != 1) VXM_READ_FAILED();
-  if (std::fscanf(file, "Vertex normals: %255s\n", normalsWord) != 1) VXM_READ_FAILED();
-  if (std::fscanf(file, "Highlight: %255s\n", highlightWord) != 1) VXM_READ_FAILED();
-  if (std::fscanf(file, "Highlight Value: %d\n", &highlightValue) != 1) VXM_READ_FAILED();
-  NormalMode mode = equalsIgnoringCase(normalsWord, "yes")       ? NORMALS_EXPLICIT
-                    : equalsIgnoringCase(normalsWord, "average") ? NORMALS_AVERAGE
-                                                                 : NORMALS_NONE;
-  if (textureCount > VXM_MAX_TEXTURES) VXM_READ_FAILED();
-  // A file cannot hold more lines than its bytes allow: refuse such counts before allocating.
-  if (size >= 0) {
-    long long least = (long long)(vertexCount > 0 ? vertexCount : 0) * kMinVertexBytes *
-                          (mode == NORMALS_EXPLICIT ? 2 : 1) +
-                      (long long)(triCount > 0 ? triCount : 0) * kMinFacetBytes +
-                      (long long)(texturedCount > 0 ? texturedCount : 0) * kMinTexturedBytes;
-    if (least > size) VXM_READ_FAILED();
-  }
-  model = vxmModelCreate(vertexCount, mode == NORMALS_NONE ? 0 : vertexCount, triCount);
-  if (!model) {
-    APP_TRACE("Failed to create model");
-    return nullptr;
-  }
-  model->highlight = equalsIgnoringCase(highlightWord, "yes");
-  model->highlightValue = highlightValue;
+  if (std::fscanf(file, "Number of vertices: %d\n", &header->vertexCount) != 1 ||
+      std::fscanf(file, "Number of facets: %d\n", &header->triCount) != 1 ||
+      std::fscanf(file, "Number of textures: %d\n", &header->textureCount) != 1 ||
+      std::fscanf(file, "Number of texture triangles: %d\n", &header->texturedCount) != 1 ||
+      std::fscanf(file, "Vertex normals: %255s\n", normalsWord) != 1 ||
+      std::fscanf(file, "Highlight: %255s\n", highlightWord) != 1 ||
+      std::fscanf(file, "Highlight Value: %d\n", &header->highlightValue) != 1)
+    return VXM_STEP_UNREADABLE;
+  if (equalsIgnoringCase(normalsWord, "yes"))
+    header->normals = NORMALS_EXPLICIT;
+  else if (equalsIgnoringCase(normalsWord, "average"))
+    header->normals = NORMALS_AVERAGE;
+  else
+    header->normals = NORMALS_NONE;
+  header->highlight = equalsIgnoringCase(highlightWord, "yes");
+  return VXM_STEP_DONE;
+}
 
+long long atLeastZero(int count) { return count > 0 ? count : 0; }
+
+// Counts the reader can take: no more textures than slots, and no more lines than a file of
+// `size` bytes can hold (-1: size unknown), so that a lying header allocates nothing large.
+bool vxmCountsFit(const VxmHeader* header, long long size) {
+  if (header->textureCount > VXM_MAX_TEXTURES) return false;
+  if (size < 0) return true;
+  const long long vertexLines = atLeastZero(header->vertexCount) * (header->normals == NORMALS_EXPLICIT ? 2 : 1);
+  const long long least = vertexLines * kMinVertexBytes + atLeastZero(header->triCount) * kMinFacetBytes +
+                          atLeastZero(header->texturedCount) * kMinTexturedBytes;
+  return least <= size;
+}
+
+// The texture list: one path a line, each loaded into the next slot. A texture that does not
+// load may be dropped when the user agrees (its slot goes later); otherwise the model is refused.
+VxmStep readVxmTextures(FILE* file, VxmModel* model, int textureCount) {
   skipLine(file);  // "Texture List:"
   for (int i = 0; i < textureCount; ++i) {
     VxmTexture* slot = &model->textures[model->textureCount];
-    if (!std::fgets(slot->path, kLineBuffer, file)) VXM_READ_FAILED();
+    if (!std::fgets(slot->path, kLineBuffer, file)) return VXM_STEP_UNREADABLE;
     size_t length = std::strlen(slot->path);
     if (length > 0 && slot->path[length - 1] == '\n') slot->path[length - 1] = 0;
     slot->bitmap = vxmBitmapLoadBMP(slot->path);
@@ -638,70 +641,67 @@ VxmModel* readVxm(FILE* file, const char* path, long long size) {
                     "Failed to load texture '%s' while opening model.\n"
                     "Do you wish to remove this texture from the model?",
                     slot->path);
-      if (!appAskYesNo(question)) {
-        vxmModelFree(model);
-        return nullptr;
-      }
+      if (!appAskYesNo(question)) return VXM_STEP_STOPPED;
     }
     slotSetName(slot);
     ++model->textureCount;
   }
+  return VXM_STEP_DONE;
+}
 
+// The vertex list, and the vertex normal list when the file says "Yes".
+VxmStep readVxmVertices(FILE* file, VxmModel* model, NormalMode normals) {
   skipLine(file);  // "Vertex list:"
   for (int32_t i = 0; i < model->vertexCount; ++i)
-    if (!readVector(file, &model->vertices[i])) VXM_READ_FAILED();
-  if (mode == NORMALS_EXPLICIT) {
-    skipLine(file);  // the normals' heading
-    for (int32_t i = 0; i < model->vertexCount; ++i)
-      if (!readVector(file, &model->vertexNormals[i])) VXM_READ_FAILED();
-  }
+    if (!readVector(file, &model->vertices[i])) return VXM_STEP_UNREADABLE;
+  if (normals != NORMALS_EXPLICIT) return VXM_STEP_DONE;
+  skipLine(file);  // the normals' heading
+  for (int32_t i = 0; i < model->vertexCount; ++i)
+    if (!readVector(file, &model->vertexNormals[i])) return VXM_STEP_UNREADABLE;
+  return VXM_STEP_DONE;
+}
 
+// The facet list: three corners, each naming a vertex of the table, and red, green, blue.
+VxmStep readVxmFacets(FILE* file, VxmModel* model) {
   skipLine(file);  // "Tri list (v0 v1 v2 R G B):"
   for (int32_t i = 0; i < model->triCount; ++i) {
     VxmTri* tri = &model->tris[i];
     int red, green, blue;
-    if (std::fscanf(file, "%d %d %d %d %d %d\n", &tri->v[0], &tri->v[1], &tri->v[2], &red, &green, &blue) != 6)
-      VXM_READ_FAILED();
-    if (!triIndicesValid(model, tri)) VXM_READ_FAILED();  // a facet must name vertices of the table
+    if (std::fscanf(file, "%d %d %d %d %d %d\n", &tri->v[0], &tri->v[1], &tri->v[2], &red, &green, &blue) != 6 ||
+        !vxmModelTriCornersValid(model, tri))
+      return VXM_STEP_UNREADABLE;
     tri->colour = ((uint32_t)(red & 0xFF) << 16) | ((uint32_t)(green & 0xFF) << 8) | (uint32_t)(blue & 0xFF);
   }
+  return VXM_STEP_DONE;
+}
 
+// The textured facets: facet, slot and three u, v pairs in texels. A line naming no slot is
+// passed over; one naming no facet stops the reader.
+VxmStep readVxmTexturedFacets(FILE* file, VxmModel* model, int texturedCount) {
   skipLine(file);  // "Textured Tri List (...):"
   for (int i = 0; i < texturedCount; ++i) {
     int facet, slot;
     float uv[6];
     if (std::fscanf(file, "%d %d %f %f %f %f %f %f\n", &facet, &slot, &uv[0], &uv[1], &uv[2], &uv[3], &uv[4],
                     &uv[5]) != 8)
-      VXM_READ_FAILED();
+      return VXM_STEP_UNREADABLE;
     for (float value : uv)
-      if (!std::isfinite(value)) VXM_READ_FAILED();
+      if (!std::isfinite(value)) return VXM_STEP_UNREADABLE;
     if (slot < 0 || slot >= model->textureCount) {
       APP_TRACE("Invlid texture ID while loading VML");
       continue;
     }
-    if (facet < 0 || facet >= model->triCount) VXM_READ_FAILED();
+    if (facet < 0 || facet >= model->triCount) return VXM_STEP_UNREADABLE;
     VxmTri* tri = &model->tris[facet];
     tri->texture = model->textures[slot].bitmap;
     for (int k = 0; k < 6; ++k) tri->uv[k] = texelsToFixed(uv[k]);
   }
-#undef VXM_READ_FAILED
+  return VXM_STEP_DONE;
+}
 
-  copyText(model->fileName, path, sizeof model->fileName);
-  if (!vxmModelCalcSurfaceNormals(model)) {
-    APP_TRACE("Failed to calculate surface normals");
-    vxmModelFree(model);
-    return nullptr;
-  }
-  if (mode == NORMALS_EXPLICIT) {
-    for (int32_t i = 0; i < model->triCount; ++i)
-      for (int k = 0; k < 3; ++k) model->tris[i].n[k] = model->tris[i].v[k];
-  } else if (mode == NORMALS_AVERAGE && !vxmModelCalcAverageNormals(model)) {
-    APP_TRACE("Failed to calculate average vertex normals");
-    vxmModelFree(model);
-    return nullptr;
-  }
-  // Slots whose bitmap could not be loaded (and that the user chose to drop) go; the last slot
-  // fills each hole.
+// Slots whose bitmap could not be loaded (and that the user chose to drop) go; the last slot
+// fills each hole.
+void dropUnloadedSlots(VxmModel* model) {
   for (int32_t s = 0; s < model->textureCount;) {
     if (model->textures[s].bitmap) {
       ++s;
@@ -716,8 +716,56 @@ VxmModel* readVxm(FILE* file, const char* path, long long size) {
     slotClear(&model->textures[last]);
     model->textureCount = last;
   }
+}
+
+// What follows the tables: the name, the surface and vertex normals, the slots that stay and
+// the texture coordinates that fit their bitmaps.
+bool finishVxm(VxmModel* model, const char* path, NormalMode normals) {
+  copyText(model->fileName, path, sizeof model->fileName);
+  if (!vxmModelCalcSurfaceNormals(model)) {
+    APP_TRACE("Failed to calculate surface normals");
+    return false;
+  }
+  if (normals == NORMALS_EXPLICIT) {
+    for (int32_t i = 0; i < model->triCount; ++i)
+      for (int k = 0; k < 3; ++k) model->tris[i].n[k] = model->tris[i].v[k];
+  } else if (normals == NORMALS_AVERAGE && !vxmModelCalcAverageNormals(model)) {
+    APP_TRACE("Failed to calculate average vertex normals");
+    return false;
+  }
+  dropUnloadedSlots(model);
   // The fills read texels without checks: coordinates outside their bitmap never reach them.
   untextureInvalidCoords(model);
+  return true;
+}
+
+// Reads the open file of `size` bytes; returns the model or null with everything it made released.
+VxmModel* readVxm(FILE* file, const char* path, long long size) {
+  VxmHeader header = {};
+  VxmStep step = readVxmHeader(file, path, &header);
+  if (step == VXM_STEP_DONE && !vxmCountsFit(&header, size)) step = VXM_STEP_UNREADABLE;
+  if (step != VXM_STEP_DONE) {
+    if (step == VXM_STEP_UNREADABLE) APP_TRACE("Failed to read from file: %s", path);
+    return nullptr;
+  }
+  VxmModel* model =
+      vxmModelCreate(header.vertexCount, header.normals == NORMALS_NONE ? 0 : header.vertexCount, header.triCount);
+  if (!model) {
+    APP_TRACE("Failed to create model");
+    return nullptr;
+  }
+  model->highlight = header.highlight;
+  model->highlightValue = header.highlightValue;
+
+  step = readVxmTextures(file, model, header.textureCount);
+  if (step == VXM_STEP_DONE) step = readVxmVertices(file, model, header.normals);
+  if (step == VXM_STEP_DONE) step = readVxmFacets(file, model);
+  if (step == VXM_STEP_DONE) step = readVxmTexturedFacets(file, model, header.texturedCount);
+  if (step == VXM_STEP_UNREADABLE) APP_TRACE("Failed to read from file: %s", path);
+  if (step != VXM_STEP_DONE || !finishVxm(model, path, header.normals)) {
+    vxmModelFree(model);
+    return nullptr;
+  }
   return model;
 }
 

@@ -283,16 +283,23 @@ void vxmRenderGetLimits(VxmRenderLimits* limits) {
 // --- Frame checks --------------------------------------------------------------------------------
 
 // The target as it was handed over, still in the working form (a bitmap resized since
-// vxmRenderSetTarget would leave stale rows behind), and every work buffer present.
-static bool rndrReady(void) {
+// vxmRenderSetTarget would leave stale rows behind). Enough for the inverting rectangle.
+static bool rndrTargetReady(void) {
   const VxmBitmap* target = rndr.target;
   if (!target || !rndr.targetLines || rndr.targetDepth != 24) return false;
-  if (target->lineTable != rndr.targetLines || target->width != rndr.targetWidth ||
-      target->height != rndr.targetHeight || target->stride != rndr.targetStride ||
-      target->depth != rndr.targetDepth)
-    return false;
-  return rndr.viewVertices && rndr.vertexShades && rndr.renderTris && rndr.scanlines &&
-         rndr.maxScanlines >= rndr.targetHeight;
+  return target->lineTable == rndr.targetLines && target->width == rndr.targetWidth &&
+         target->height == rndr.targetHeight && target->stride == rndr.targetStride &&
+         target->depth == rndr.targetDepth;
+}
+
+// The target and a scanline table for every one of its rows: enough for the highlight.
+static bool rndrScanlinesReady(void) {
+  return rndrTargetReady() && rndr.scanlines && rndr.maxScanlines >= rndr.targetHeight;
+}
+
+// Everything a frame uses: the target and every work buffer.
+static bool rndrReady(void) {
+  return rndrScanlinesReady() && rndr.viewVertices && rndr.vertexShades && rndr.renderTris;
 }
 
 static bool rndrModelValid(const VxmModel* model) {
@@ -622,13 +629,10 @@ bool vxmRenderModel(VxmModel* model) {
 
   // Culling: facets that face the viewer (d < 0, strictly), in model order.
   const VxmTri* tris = model->tris;
-  const uint32_t vertexCount = (uint32_t)model->vertexCount;
   int32_t visible = 0;
   for (int32_t i = 0; i < model->triCount; ++i) {
     const VxmTri* tri = &tris[i];
-    if ((uint32_t)tri->v[0] >= vertexCount || (uint32_t)tri->v[1] >= vertexCount ||
-        (uint32_t)tri->v[2] >= vertexCount)
-      continue;
+    if (!vxmModelTriCornersValid(model, tri)) continue;
     if (vxmVecDot(&rndr.viewDirection, &tri->normal) < 0.0) rndr.renderTris[visible++] = tri;
   }
   rndr.renderTriCount = visible;
@@ -659,14 +663,12 @@ bool vxmRenderModelTri(VxmModel* model, int32_t index) {
   rndrPrepareHighlight(model);
 
   const VxmTri* source = &model->tris[index];
-  VxmVector corners[3];
-  for (int k = 0; k < 3; ++k) {
-    if ((uint32_t)source->v[k] >= (uint32_t)model->vertexCount) {
-      APP_TRACE("Invalid Model");
-      return false;
-    }
-    corners[k] = model->vertices[source->v[k]];
+  if (!vxmModelTriCornersValid(model, source)) {
+    APP_TRACE("Invalid Model");
+    return false;
   }
+  VxmVector corners[3];
+  for (int k = 0; k < 3; ++k) corners[k] = model->vertices[source->v[k]];
   VxmMatrix modelToView, modelToScreen;
   vxmMatMultiply(&modelToView, &model->matrix, &rndr.viewMatrix);
   vxmMatMultiply(&modelToScreen, &model->matrix, &rndr.screenMatrix);
@@ -735,7 +737,7 @@ void vxmRenderHighlightTri(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32
     c[k].z = 0.0f;
     c[k].shade = c[k].u = c[k].v = 0;
   }
-  if (!rndrReady()) {
+  if (!rndrScanlinesReady()) {
     APP_TRACE("Invalid render state");
     return;
   }
@@ -749,7 +751,7 @@ void vxmRenderInvertRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     return;
   }
   if (!rndr.target) return;
-  if (!rndrReady()) {
+  if (!rndrTargetReady()) {
     APP_TRACE("Invalid render state");
     return;
   }
@@ -757,6 +759,13 @@ void vxmRenderInvertRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
 }
 
 // --- Fitting a model into a square ---------------------------------------------------------------
+
+// A fitted model's radius is 1.05 times the circle it fills, which is 0.952381 of the half side;
+// both are single-precision constants widened to double.
+static const float RNDR_FIT_MARGIN = 1.05f;
+static const float RNDR_FIT_CIRCLE = 0.952381f;
+
+int32_t vxmRenderFitRadius(int32_t half) { return (int32_t)((double)half * (double)RNDR_FIT_CIRCLE); }
 
 bool vxmRenderFitModel(const VxmModel* model, int32_t side, VxmRenderFit* fit) {
   if (!model || !fit || side < 0) {
@@ -768,8 +777,9 @@ bool vxmRenderFitModel(const VxmModel* model, int32_t side, VxmRenderFit* fit) {
     return false;
   }
   const int32_t half = side >> 1;
-  fit->scale = fit->radius > 0.0f ? (float)((double)half / ((double)fit->radius * (double)1.05f)) : 1.0f;
-  fit->screenRadius = (int32_t)((double)half * (double)0.952381f);
+  fit->scale =
+      fit->radius > 0.0f ? (float)((double)half / ((double)fit->radius * (double)RNDR_FIT_MARGIN)) : 1.0f;
+  fit->screenRadius = vxmRenderFitRadius(half);
   vxmMatTranslate(&fit->base, -fit->centre.x, -fit->centre.y, -fit->centre.z);
   vxmMatScale(&fit->view, fit->scale, fit->scale, fit->scale);
   return true;

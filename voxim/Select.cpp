@@ -22,13 +22,6 @@ static bool selUsable(const VxmSelection* selection) {
   return true;
 }
 
-// A facet whose corners all lie in the vertex table; any other facet is passed over.
-static bool selCornersInside(const VxmModel* model, const VxmTri* tri) {
-  for (int k = 0; k < 3; ++k)
-    if (tri->v[k] < 0 || tri->v[k] >= model->vertexCount) return false;
-  return true;
-}
-
 static void selOutOfMemory(void) {
   APP_TRACE("Out of Memory!");
   appWarning("Out of Memory!");
@@ -119,7 +112,7 @@ static void selRectWalk(VxmSelection* selection, int32_t x0, int32_t y0, int32_t
   const SelRect rect = selNormalise(x0, y0, x1, y1);
   for (int32_t i = model->triCount - 1; i >= 0; --i) {
     VxmTri* tri = &model->tris[i];
-    if (!selCornersInside(model, tri)) continue;
+    if (!vxmModelTriCornersValid(model, tri)) continue;
     if (action != SEL_MARK && !selFaces(tri, &direction)) continue;
     int32_t xs[3], ys[3];
     selPixelCorners(points, tri, xs, ys);
@@ -252,7 +245,7 @@ int32_t vxmSelectionPick(VxmSelection* selection, int32_t x, int32_t y) {
   float nearest = 0.0f;
   for (int32_t i = model->triCount - 1; i >= 0; --i) {
     const VxmTri* tri = &model->tris[i];
-    if (!selCornersInside(model, tri)) continue;
+    if (!vxmModelTriCornersValid(model, tri)) continue;
     const VxmVector p0 = points[tri->v[0]], p1 = points[tri->v[1]], p2 = points[tri->v[2]];
     if (px < std::fmin(std::fmin(p0.x, p1.x), p2.x) || px > std::fmax(std::fmax(p0.x, p1.x), p2.x) ||
         py < std::fmin(std::fmin(p0.y, p1.y), p2.y) || py > std::fmax(std::fmax(p0.y, p1.y), p2.y))
@@ -293,7 +286,7 @@ void vxmSelectionDraw(VxmSelection* selection) {
   if (!points) return;
   for (int32_t i = model->triCount - 1; i >= 0; --i) {
     const VxmTri* tri = &model->tris[i];
-    if (!selection->selected[i] || !selCornersInside(model, tri)) continue;
+    if (!selection->selected[i] || !vxmModelTriCornersValid(model, tri)) continue;
     int32_t xs[3], ys[3];
     selPixelCorners(points, tri, xs, ys);
     selHighlight(xs, ys, VXM_SELECTION_COLOUR);
@@ -305,7 +298,7 @@ void vxmSelectionDraw(VxmSelection* selection) {
 // pointer at every move, and this cannot run out of memory.
 static void selDrawOne(const VxmModel* model, int32_t index, uint32_t colour) {
   const VxmTri* tri = &model->tris[index];
-  if (!selCornersInside(model, tri)) return;
+  if (!vxmModelTriCornersValid(model, tri)) return;
   VxmMatrix transform;
   selScreenTransform(model, &transform);
   VxmVector corners[3];
@@ -407,7 +400,7 @@ bool vxmSelectionApplyTexture(VxmSelection* selection, int32_t slot, const VxmMa
   const VxmVector direction = selViewDirection(projection);
   for (int32_t i = model->triCount - 1; i >= 0; --i) {
     VxmTri* tri = &model->tris[i];
-    if (!selection->selected[i] || !selCornersInside(model, tri) || !selFaces(tri, &direction)) continue;
+    if (!selection->selected[i] || !vxmModelTriCornersValid(model, tri) || !selFaces(tri, &direction)) continue;
     selMapFacet(tri, mapped, bitmap);
   }
   vxmMemFree(mapped);
@@ -440,7 +433,7 @@ bool vxmSelectionApplyCylTexture(VxmSelection* selection, int32_t slot, const Vx
   // coordinates from both ends of the bitmap.
   for (int32_t i = model->triCount - 1; i >= 0; --i) {
     VxmTri* tri = &model->tris[i];
-    if (!selection->selected[i] || !selCornersInside(model, tri)) continue;
+    if (!selection->selected[i] || !vxmModelTriCornersValid(model, tri)) continue;
     selMapFacet(tri, mapped, bitmap);
   }
   vxmMemFree(mapped);

@@ -45,6 +45,14 @@ struct VxmModel {
   int32_t highlightValue;
 };
 
+// True when the facet's three corners index the model's vertex table: the one check before any
+// facet's vertices are read.
+inline bool vxmModelTriCornersValid(const VxmModel* model, const VxmTri* tri) {
+  for (int k = 0; k < 3; ++k)
+    if (tri->v[k] < 0 || tri->v[k] >= model->vertexCount) return false;
+  return true;
+}
+
 VxmModel* vxmModelCreate(int32_t vertexCount, int32_t vertexNormalCount, int32_t triCount);
 bool vxmModelInit(VxmModel* model, int32_t vertexCount, int32_t vertexNormalCount, int32_t triCount);
 void vxmModelFree(VxmModel* model);

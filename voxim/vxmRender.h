@@ -57,3 +57,5 @@ struct VxmRenderFit {
   VxmMatrix view;
 };
 bool vxmRenderFitModel(const VxmModel* model, int32_t side, VxmRenderFit* fit);
+// The screen radius of that circle for a square of half side `half`: trunc(half * 0.952381).
+int32_t vxmRenderFitRadius(int32_t half);

@@ -3,8 +3,11 @@
 // and the saver's random numbers. Runs natively and under Wine.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "app.h"
@@ -257,33 +260,50 @@ TEST(AppInstallPath, FailuresAreTraced) {
   EXPECT_TRUE(trace.has("Failed to create key"));
 }
 
+// Makes a folder the current folder while it lives.
+struct CurrentFolder {
+  std::filesystem::path saved = std::filesystem::current_path();
+  explicit CurrentFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+  ~CurrentFolder() { std::filesystem::current_path(saved); }
+};
+
 TEST(AppLocate, InstallFolderFirstThenTheNameAsGiven) {
   TraceCapture trace;
   std::string root = testScratchDir("locate");
-  std::string other = testScratchDir("locate-other");
-  ASSERT_TRUE(testWriteFile(root + "/Models/../can.vxm", "") || true);
-  std::string models = root + "/Models";
-  appCreateFolderPath(models.c_str());
-  ASSERT_TRUE(testWriteFile(models + "/can.vxm", "x"));
-  ASSERT_TRUE(testWriteFile(other + "/Models/can.vxm", "") || true);
+  std::string here = testScratchDir("locate-here");  // the current folder: names as given
+  appCreateFolderPath((root + "/Models").c_str());
+  appCreateFolderPath((here + "/Models").c_str());
+  ASSERT_TRUE(testWriteFile(root + "/Models/can.vxm", "installed"));
+  ASSERT_TRUE(testWriteFile(here + "/Models/can.vxm", "here"));
+  ASSERT_TRUE(testWriteFile(here + "/Models/cube.vxm", "here"));
+  CurrentFolder inside(here);
   char result[APP_PATH_LENGTH];
-  // Not initialised: nothing is found.
-  EXPECT_FALSE(appLocateFile("Models\\can.vxm", result));
+  // Not initialised: nothing is found, not even a name that exists as given.
+  appSetInstallFolder(nullptr);
+  EXPECT_FALSE(appLocateFile("Models\\cube.vxm", result));
   appHostSetInstallPath(root.c_str());
+  // Below the installation folder first, although the name exists as given too...
   ASSERT_TRUE(appLocateFile("Models\\can.vxm", result));
   EXPECT_EQ(std::string(result), root + "/Models\\can.vxm");
+  // ...then the name as given.
+  ASSERT_TRUE(appLocateFile("Models\\cube.vxm", result));
+  EXPECT_STREQ(result, "Models\\cube.vxm");
   // A full path loads unchanged.
-  std::string full = models + "/can.vxm";
+  std::string full = here + "/Models/can.vxm";
   ASSERT_TRUE(appLocateFile(full.c_str(), result));
   EXPECT_EQ(std::string(result), full);
   EXPECT_FALSE(appLocateFile("Models\\none.vxm", result));
   EXPECT_FALSE(appLocateFile(nullptr, result));
   // Without a buffer: only whether the name itself exists.
-  EXPECT_TRUE(appLocateFile(full.c_str(), nullptr));
-  EXPECT_FALSE(appLocateFile("Models\\can.vxm", nullptr));
-  // A name too long to join is still found as given when it exists, and never overflows.
-  std::string longName(400, 'a');
-  EXPECT_FALSE(appLocateFile(longName.c_str(), result));
+  EXPECT_TRUE(appLocateFile("Models\\cube.vxm", nullptr));
+  EXPECT_FALSE(appLocateFile("Models\\none.vxm", nullptr));
+  // A name too long to join to the folder is still found as given; a longer one never overflows.
+  std::string longName(250, 'a');
+  ASSERT_GE(std::strlen(appInstallPath()) + longName.size(), (size_t)APP_PATH_LENGTH);
+  ASSERT_TRUE(testWriteFile(here + "/" + longName, ""));
+  ASSERT_TRUE(appLocateFile(longName.c_str(), result));
+  EXPECT_EQ(std::string(result), longName);
+  EXPECT_FALSE(appLocateFile(std::string(400, 'a').c_str(), result));
 }
 
 TEST(AppFolders, DialogCreatesTheStartingFolderWithParents) {
@@ -337,6 +357,30 @@ TEST(AppRandomFile, PicksAMatchOtherThanTheCurrentOne) {
     std::string before = name;
     ASSERT_TRUE(appPickRandomFile(root.c_str(), "*.vxm", name));
     EXPECT_NE(std::string(name), before);
+  }
+}
+
+// With hundreds of files a pick must not search the folder once per file: one search counts,
+// one more walks to the pick, which is the k-th match (in name order here) with
+// k = trunc(r * n / 32768).
+TEST(AppRandomFile, OneSearchCountsAndOneFindsThePick) {
+  std::string root = testScratchDir("pick-many");
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) {
+    char file[16];
+    std::snprintf(file, sizeof file, "t%03d.bmp", i);
+    names.push_back(file);
+    ASSERT_TRUE(testWriteFile(root + "/" + file, ""));
+  }
+  for (uint32_t seed : {1u, 99u, 12345u}) {
+    appSeedRandom(seed);
+    const int k = (int)((int64_t)appRandom() * 300 / 32768);
+    appSeedRandom(seed);
+    char name[APP_PATH_LENGTH] = "";
+    const int searches = appHostFolderSearches();
+    ASSERT_TRUE(appPickRandomFile(root.c_str(), "*.bmp", name));
+    EXPECT_EQ(appHostFolderSearches() - searches, 2);
+    EXPECT_EQ(std::string(name), root + "\\" + names[k]) << "seed " << seed;
   }
 }
 

@@ -254,7 +254,10 @@ TEST_F(EditorCore, PaintingCommitsTheFacetAndPickingReadsTheAverageTexel) {
   // A textured facet gives the texel at the truncated averages of its corners' texels.
   VxmBitmap* t = vxmBitmapCreate(8, 8, 24);
   for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) t->lineTable[y][3 * x] = (uint8_t)(16 * y + x), t->lineTable[y][3 * x + 2] = 0xAB;
+    for (int x = 0; x < 8; ++x) {
+      uint8_t* texel = t->lineTable[y] + 3 * x;
+      texel[0] = (uint8_t)(16 * y + x), texel[1] = 0, texel[2] = 0xAB;
+    }
   VxmTri tri = s.model->tris[0];
   tri.texture = t;
   const int32_t uv[6] = {0 << 12, 1 << 12, 4 << 12 | 0xFFF, 2 << 12, 6 << 12, 6 << 12};  // u (0+4+6)/3, v (1+2+6)/3

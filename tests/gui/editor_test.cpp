@@ -319,6 +319,13 @@ TEST_F(Editor, ToolWindowsHoldTheirControlsAtTheirPlaces) {
   RECT d;
   ASSERT_TRUE(drvControlRectDlu(w.main, w.display, nullptr, 0, &d));
   EXPECT_EQ(d.top, 50);
+  // Each edit mode shows its own window on the right and hides the other two.
+  for (int id : {1042, 1043, 1044}) {
+    click(w.editMode, id);
+    EXPECT_EQ(drvIsVisible(w.library), id == 1042) << id;
+    EXPECT_EQ(drvIsVisible(w.colour), id == 1043) << id;
+    EXPECT_EQ(drvIsVisible(w.lighting), id == 1044) << id;
+  }
   // The icon buttons carry their icons.
   for (HWND dialog : {w.editMode, w.display})
     for (int id : {1043, 1042, 1044, 1054, 1055, 1056})

@@ -200,7 +200,13 @@ TEST_F(Change, LongRunWithEverythingRandomStaysFlat) {
   ASSERT_GT(bytesBefore, 0u);
   EXPECT_LT((long long)bytesAfter - (long long)bytesBefore, 512 * 1024)
       << "private bytes " << bytesBefore << " -> " << bytesAfter;
-  EXPECT_EQ(gdiAfter, gdiBefore);  // Wine reports 0 for both; Windows counts them
+  // GDI objects are counted per process on Windows only. Wine's GetGuiResources answers 0, so
+  // under Wine this check is left out and proves nothing; there the private bytes above are the
+  // measure (Wine keeps a process's GDI objects in its own memory).
+  if (gdiBefore != 0)
+    EXPECT_EQ(gdiAfter, gdiBefore);
+  else
+    RecordProperty("gdi_objects", "not counted by this system");
   // Still drawing: the screen is not one colour.
   SaverShot shot;
   ASSERT_TRUE(shot.takeScreen());

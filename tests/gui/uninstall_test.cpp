@@ -1,15 +1,19 @@
 // uninstall_test.cpp: the real uninstall.exe run on fake installations under Wine: its messages
 // answered through the driver, its window read back, and afterwards every listed file, folder,
 // association, shortcut, Add/Remove entry and screensaver copy checked gone, everything else kept.
+// The setup reading and the progress bar are also called directly (the suite links them).
 // (Our own setup program's installation, with the lists `make dist` writes, is installed and
 // removed end to end by tests/setup.)
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <string>
 #include <vector>
 
+#include "uninstall.h"
 #include "windriver.h"
 
 namespace {
@@ -362,16 +366,22 @@ void expectCompleteRemoval(const FakeInstall& install) {
   EXPECT_TRUE(exists(install.scratch));
 }
 
+// The folder may be recorded as the programs write it (with a trailing backslash), or with a "."
+// part or a doubled backslash: every form names the same installation.
 TEST(UninstallRemoval, RemovesEverythingListedAndReportsSuccess) {
-  for (bool quoted : {false, true}) {
-    SCOPED_TRACE(quoted ? "quoted name" : "plain name");
+  enum Form { PLAIN, TRAILING, DOT, DOUBLED };
+  for (Form form : {PLAIN, TRAILING, DOT, DOUBLED}) {
     FakeInstall install("All");
     install.build();
+    const std::string stored[] = {install.folder, install.folder + "\\", install.folder + "\\.\\",
+                                  install.scratch + "\\\\Quirla Test"};
+    SCOPED_TRACE("InstallPath \"" + stored[form] + "\"");
+    install.registerFolder(stored[form]);
     // Things nobody listed stay: a sibling folder, another group, another association.
     ASSERT_TRUE(drvWriteFile((install.scratch + "\\neighbour.txt").c_str(), "keep"));
     ASSERT_TRUE(drvRegSetString(HKEY_CLASSES_ROOT, ".qzkeep", nullptr, "qzkeepfile"));
     UninstallRun run;
-    run.start(quoted ? "\"" + install.name + "\"" : install.name);
+    run.start(form == TRAILING ? "\"" + install.name + "\"" : install.name);
     run.waitWindow();
     run.confirm(install);
     run.expectBox("Done", "Uninstall completed successfully.", DRV_ICON_ASTERISK);
@@ -534,6 +544,28 @@ TEST(UninstallRemoval, HostileSetupNamesReachNothingOutside) {
   EXPECT_FALSE(keyExists("." + install.extensions[0]));
 }
 
+// A numbered entry with an empty value is a failed entry; the entries after it are still read.
+TEST(UninstallRemoval, AnEmptyAssociationOrShortcutIsReportedAndTheNextOnesGo) {
+  FakeInstall install("Empty");
+  install.extensions.push_back("qzEmptyx");
+  install.build();
+  std::string ini = install.at("setup.ini");
+  ASSERT_TRUE(WritePrivateProfileStringA("Associations", "3", "", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("Associations", "4", ("Extra," + install.extensions[2]).c_str(), ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("Shortcuts", "3", "", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringA("Shortcuts", "4", "Extra,App\\Extra.exe", ini.c_str()));
+  ASSERT_TRUE(drvWriteFile((install.group + "\\Extra.lnk").c_str(), "shortcut"));
+  UninstallRun run;
+  run.start(install.name);
+  run.waitWindow();
+  run.confirm(install);
+  run.expectBox("Warning", "Unable to remove some file associations.", DRV_ICON_EXCLAMATION);
+  run.expectBox("Warning", "Unable to remove some shortcuts from your Start Menu.", DRV_ICON_EXCLAMATION);
+  run.expectBox("Done", "Uninstall completed successfully.", DRV_ICON_ASTERISK);
+  run.expectEnd();
+  install.expectAssociationsShortcutsAndEntryGone();  // entries 4 included, and the group with them
+}
+
 TEST(UninstallRemoval, TheUninstallShortcutGoesLastWithItsGroup) {
   FakeInstall install("Group");
   install.build();
@@ -628,6 +660,48 @@ std::vector<ProgressSample> sampleProgress(const std::string& caseName, int entr
   run.expectBox("Done", "Uninstall completed successfully.", DRV_ICON_ASTERISK);
   run.expectEnd();
   return samples;
+}
+
+// --- Setup reading and the bar, called directly -------------------------------------------------
+
+struct CurrentFolder {
+  char saved[MAX_PATH] = {};
+  explicit CurrentFolder(const std::string& folder) {
+    GetCurrentDirectoryA(sizeof saved, saved);
+    EXPECT_TRUE(SetCurrentDirectoryA(folder.c_str())) << folder;
+  }
+  ~CurrentFolder() { SetCurrentDirectoryA(saved); }
+};
+
+TEST(UninstallSetup, WithoutACountTheFileCountIsFifty) {
+  char scratch[MAX_PATH];
+  ASSERT_TRUE(drvScratchDir("uninstall-setup", scratch, sizeof scratch));
+  CurrentFolder inside(scratch);
+  ASSERT_TRUE(drvWriteFile("setup.ini", "[Setup]\r\nName=QuirlaUTSetup\r\nDescription=Quirla Setup\r\n"));
+  uninstallReadSetup();
+  EXPECT_STREQ("QuirlaUTSetup", uninstall.productName);
+  EXPECT_STREQ("Quirla Setup", uninstall.description);
+  EXPECT_EQ(50, uninstall.fileCount);
+  ASSERT_TRUE(WritePrivateProfileStringA("Setup", "Count", "17", ".\\setup.ini"));
+  uninstallReadSetup();
+  EXPECT_EQ(17, uninstall.fileCount);
+}
+
+// The bar shows trunc(done / count * 100); a count below 1 divides by fifty instead.
+TEST(UninstallSetup, TheBarShowsThePercentageOfTheCount) {
+  InitCommonControls();
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, bar);
+  uninstall.progressWindow = bar;
+  const struct {
+    int done, count, percent;
+  } cases[] = {{1, 3, 33}, {2, 3, 66}, {10, 0, 20}, {49, -1, 98}, {60, 0, 100}, {7, 7, 100}};
+  for (const auto& c : cases) {
+    uninstallProgress(c.done, c.count);
+    EXPECT_EQ(c.percent, (int)SendMessageA(bar, PBM_GETPOS, 0, 0)) << c.done << " of " << c.count;
+  }
+  uninstall.progressWindow = nullptr;
+  DestroyWindow(bar);
 }
 
 // A count of 0 would divide by zero; it counts in fifties like a missing one.

@@ -294,6 +294,22 @@ TEST_F(VxmModelTest, AverageNormalsSumUnitFacetNormals) {
   expectNoLeak();
 }
 
+TEST_F(VxmModelTest, AFacetIsValidWhenEveryCornerIndexesTheVertexTable) {
+  VxmModel* model = makeModel(kSquare, {{0, 1, 2}});
+  const struct {
+    int32_t a, b, c;
+    bool valid;
+  } cases[] = {{0, 1, 3, true}, {0, 4, 2, false}, {-1, 1, 2, false}, {0, 1, INT32_MIN, false}};
+  for (const auto& c : cases) {
+    VxmTri tri = model->tris[0];
+    tri.v[0] = c.a;
+    tri.v[1] = c.b;
+    tri.v[2] = c.c;
+    EXPECT_EQ(vxmModelTriCornersValid(model, &tri), c.valid) << c.a << " " << c.b << " " << c.c;
+  }
+  vxmModelFree(model);
+}
+
 TEST_F(VxmModelTest, AverageNormalsFailures) {
   VxmModel* model = makeModel(kSquare, {{0, 1, 2}, {0, 2, 4}});
   vxmModelCalcSurfaceNormals(model);

@@ -231,6 +231,32 @@ TEST_F(ShadingTest, TexelsAreFetchedByTruncation) {
   for (int32_t x = 10; x < 20; ++x) EXPECT_EQ(testPixel(target, x, 15), (uint32_t)((x - 10) << 16 | 1 << 8 | 0x80));
 }
 
+// Steps that do not divide evenly truncate toward zero, along edges and spans alike. Corner 2
+// (column 17) has u 0, corners 0 and 1 (column 10) have u = 7 * 4096 - 1 = 28671 texels * 4096.
+// The flat edges from corner 2 step u by 28671 / 7 = 4095 (not 4096): row 10 runs from u 28665
+// at column 10 (the bottom edge's end) to 4095 at column 16, by (4095 - 28665) / 6 = -4095;
+// row 11 runs from 28671 to 20475 at column 12, by -8196 / 2 = -4098.
+TEST_F(ShadingTest, TextureStepsTruncateTowardZero) {
+  start(40, 30);
+  TestBitmap texture = testTexture(8, 1, [](int32_t x, int32_t) { return (uint32_t)(x << 16 | 0x80); });
+  TestModel model = testPixelModel({{10, 10, 5}, {10, 12, 5}, {17, 10, 5}}, {{0, 1, 2}}, 40, 30);
+  model->tris[0].texture = texture.get();
+  testSetUV(&model->tris[0], 28671, 0, 28671, 0, 0, 0);
+  drawAt(model.get(), VXM_RENDER_COLOUR | VXM_RENDER_TEXTURE, 0, 0);
+  // Each pixel as the texel column it shows; '.' for the background.
+  auto columns = [&](int32_t y) {
+    std::string row;
+    for (int32_t x = 10; x <= 17; ++x) {
+      const uint32_t c = testPixel(target, x, y);
+      row += c == kBackground ? '.' : (c & 0xFFFF) == 0x80 ? (char)('0' + (c >> 16)) : '?';
+    }
+    return row;
+  };
+  EXPECT_EQ(columns(12), "........");  // the top row
+  EXPECT_EQ(columns(11), "65......");  // 28671, 24573
+  EXPECT_EQ(columns(10), "654321..");  // 28665, 24570, 20475, 16380, 12285, 8190
+}
+
 TEST_F(ShadingTest, TexelRowZeroIsTheBottomOfTheBmpPicture) {
   start(40, 30);
   const TestBmp bmp = testBmpPattern(5, 4, 24);

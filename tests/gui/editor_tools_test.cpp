@@ -1,0 +1,594 @@
+// editor_tools_test.cpp: the editor's workspace tools and commands under Wine: the mouse tools
+// chosen by the whole key-flag value, painting a facet, turning the model and Snap to Axes, Save
+// As without an unapplied texture preview, New on a 3DS file, Copy Display, installing the
+// screensaver on NT and Windows 98, the help page, the texture limit, Open Lights with edited
+// lights, and hostile files through the real commands.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "editor_extras.h"
+
+namespace {
+
+const char* const TITLE = "Quirla Model Editor";
+const uint32_t SIX[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF};
+const int SIDE = 300;  // every test works in a workspace of this side
+const float QUARTER = 1.5707964f;
+enum : int {
+  CMD_OPEN_TEXTURE = 40003, CMD_OPEN_LIGHTS = 40014, CMD_CONTENTS = 40017, CMD_SNAP = 40019,
+  CMD_COPY_DISPLAY = 40027, CMD_EDIT_TEXTURE = 40035, CMD_SCREENSAVER = 40041, CMD_NEW = 40059,
+  CMD_OPEN = 40060, CMD_SAVE_AS = 40061,
+  EDIT_COLOUR = 1043, EDIT_TEXTURE = 1042, EDIT_LIGHTING = 1044, APPLY = 1046,
+};
+
+// --- 3DS chunk streams -----------------------------------------------------------------------------
+
+std::string u16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
+std::string u32(uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); }
+std::string f32(float f) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, 4);
+  return u32(bits);
+}
+std::string chunk(unsigned id, const std::string& body) { return u16(id) + u32(uint32_t(6 + body.size())) + body; }
+
+// A cube from -1 to 1 whose twelve faces use the material "paint" of colour 0xRRGGBB.
+std::string cube3ds(uint32_t colour) {
+  std::string vertices = u16(8), faces = u16(12), listed = std::string("paint") + '\0' + u16(12);
+  for (int i = 0; i < 8; ++i) vertices += f32(i & 1 ? 1.f : -1.f) + f32(i & 2 ? 1.f : -1.f) + f32(i & 4 ? 1.f : -1.f);
+  const int quads[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
+  for (int q = 0; q < 6; ++q) {
+    const int* c = quads[q];
+    faces += u16(c[0]) + u16(c[1]) + u16(c[2]) + u16(7) + u16(c[0]) + u16(c[2]) + u16(c[3]) + u16(7);
+    listed += u16(2 * q) + u16(2 * q + 1);
+  }
+  const std::string rgb{char(colour >> 16), char(colour >> 8), char(colour)};
+  const std::string paint =
+      chunk(0xAFFF, chunk(0xA000, std::string("paint") + '\0') + chunk(0xA020, chunk(0x0011, rgb)));
+  const std::string mesh = chunk(0x4110, vertices) + chunk(0x4120, faces + chunk(0x4130, listed));
+  return chunk(0x4D4D, chunk(0x3D3D, paint + chunk(0x4000, std::string("cube") + '\0' + chunk(0x4100, mesh))));
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  bool ok = f != INVALID_HANDLE_VALUE && WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
+            written == bytes.size();
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  return ok;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s) c = (char)tolower((unsigned char)c);
+  return s;
+}
+
+std::string windowsFolder() {
+  char folder[MAX_PATH] = "";
+  GetWindowsDirectoryA(folder, sizeof folder);
+  return folder;
+}
+
+// Pixels of a rectangle of a window's client area.
+std::vector<uint32_t> pixels(HWND window, const RECT& area) {
+  DrvPicture shot = {};
+  std::vector<uint32_t> out;
+  if (!drvCapture(window, &shot)) return out;
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x) out.push_back(drvPixel(&shot, x, y));
+  drvFreePicture(&shot);
+  return out;
+}
+
+struct Tools : ::testing::Test {
+  EditorInstall install;
+  DrvProcess proc = {};
+  EditorWindowSet w = {};
+  RECT ws = {};
+  std::string cube;
+
+  void SetUp() override {
+    ASSERT_TRUE(editorMakeInstall("editor tools", &install));
+    ASSERT_TRUE(editorTestProcessInit());
+    cube = model("cube.vxm");
+    ASSERT_TRUE(saverWriteCube(cube, SIX));
+    // The real pointer stays off the editor: Wine turns a released capture into a move there.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
+  void TearDown() override {
+    drvKill(&proc);
+    editorForgetInstall(&install);
+  }
+  std::string model(const char* name) const { return install.root + "Models\\" + name; }
+
+  // Starts the editor on `path` and sizes the main window for a workspace of SIDE pixels.
+  void start(const std::string& path) {
+    drvKill(&proc);
+    ASSERT_TRUE(editorStart(&proc, install, path.empty() ? "" : "\"" + path + "\"", &w));
+    RECT outer, client, mode, colour;
+    GetWindowRect(w.main, &outer);
+    GetClientRect(w.main, &client);
+    GetWindowRect(w.editMode, &mode);
+    GetWindowRect(w.colour, &colour);
+    const int width = (mode.right - mode.left) + 5 + SIDE + 5 + (colour.right - colour.left) + 20;
+    const int height = SIDE + 26;
+    ASSERT_TRUE(SetWindowPos(w.main, nullptr, 0, 0, width + (outer.right - outer.left) - client.right,
+                             height + (outer.bottom - outer.top) - client.bottom, SWP_NOZORDER | SWP_NOACTIVATE));
+    ASSERT_TRUE(drvSync(w.main, DRV_TIMEOUT));
+    ws = editorWorkspace(w);
+    ASSERT_EQ(ws.right - ws.left, SIDE);
+  }
+  std::string titled(const std::string& name, bool edited = false) const {
+    return std::string(TITLE) + " - [" + name + (edited ? " *]" : "]");
+  }
+  POINT centre(int dx = 0, int dy = 0) const { return {(ws.left + ws.right) / 2 + dx, (ws.top + ws.bottom) / 2 + dy}; }
+  void command(int id) { ASSERT_TRUE(drvSend(w.main, WM_COMMAND, id, 0, nullptr)); }
+  void post(int id) { ASSERT_TRUE(PostMessageA(w.main, WM_COMMAND, id, 0)); }
+  void click(HWND dialog, int id) {
+    ASSERT_TRUE(drvPressButton(dialog, id));
+    drvSync(w.main, DRV_TIMEOUT);
+  }
+  void mouse(HWND window, UINT message, POINT p, WPARAM keys) {
+    ASSERT_TRUE(drvSend(window, message, keys, MAKELPARAM(p.x, p.y), nullptr));
+  }
+  // Press at a, move to b and release, with `keys` held throughout; in the main window then a
+  // plain move off the workspace, which ends any hover mark.
+  void gesture(HWND window, POINT a, POINT b, WPARAM keys) {
+    const WPARAM buttons = MK_LBUTTON | MK_RBUTTON, held = keys & ~buttons;
+    mouse(window, keys & MK_LBUTTON ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, a, keys);
+    mouse(window, WM_MOUSEMOVE, b, keys);
+    if ((keys & buttons) == buttons) mouse(window, WM_RBUTTONUP, b, keys & ~MK_RBUTTON);
+    mouse(window, keys & MK_LBUTTON ? WM_LBUTTONUP : WM_RBUTTONUP, b, held);
+    if (window == w.main) mouse(window, WM_MOUSEMOVE, {ws.right + 2, ws.top + 2}, 0);
+  }
+  void ctrlClick(POINT p) { gesture(w.main, p, p, MK_LBUTTON | MK_CONTROL); }
+
+  // The workspace against the library's frame of `path`, after `change` edited the test's own
+  // state (its renderer is set up for picking when it runs). Differences; -1 when not drawn.
+  long against(const std::string& path, int32_t flags, std::string* first,
+               const std::function<void(EditorView&)>& change = nullptr) {
+    EditorView view = {};
+    long n = -1;
+    if (editorViewOpen(&view, path, SIDE) && editorViewRender(&view, flags)) {
+      if (change) change(view);
+      if (editorViewRender(&view, flags)) n = editorDifferences(w.main, ws.left, ws.top, view.bitmap, first);
+    }
+    editorViewClose(&view);
+    return n;
+  }
+  // The facet the test's view shows under client point p (y counted up from the bottom row).
+  int pick(EditorView& view, POINT p) const {
+    return vxmSelectionPick(view.state.selection, p.x - ws.left, SIDE - (p.y - ws.top));
+  }
+  static void turn(EditorView& view, const VxmMatrix& rotation) {
+    view.state.rotation = rotation;
+    view.state.model->matrix = view.state.baseMatrix;
+    vxmMatMultiplyInPlace(&view.state.model->matrix, &rotation);
+  }
+
+  // The light preview against the library's frame of the light model under the lights now set
+  // in the test process.
+  long lightAgainst(std::string* first) {
+    RECT area = editorLightPreview(w.lighting);
+    float radius = 0;
+    VxmModel* light = editorMakeLightModel(&radius);
+    VxmBitmap* frame = vxmBitmapCreate(area.right - area.left, area.bottom - area.top, 24);
+    long n = -1;
+    if (light && frame) {
+      light->highlight = false;
+      VxmMatrix scale;
+      editorLightViewScale(frame->width, frame->height, radius, &scale);
+      vxmBitmapFill(frame, nullptr);
+      vxmRenderSetTarget(frame);
+      vxmRenderSetViewMatrix(&scale);
+      vxmRenderSetState(9);
+      vxmRenderClearDepth();
+      if (vxmRenderModel(light)) n = editorDifferences(w.lighting, area.left, area.top, frame, first);
+    }
+    vxmBitmapFree(frame);
+    vxmModelFree(light);
+    return n;
+  }
+
+  // The box the editor shows, after checking its title and icon, answered with `button`.
+  std::string box(int button = IDOK, const char* title = TITLE, DrvIcon icon = DRV_ICON_EXCLAMATION) {
+    DrvMessageBox b;
+    if (!saverWaitBox(proc.id, title, DRV_TIMEOUT, &b)) return "<no box>";
+    EXPECT_STREQ(drvIconName(b.icon), drvIconName(icon));
+    EXPECT_TRUE(drvAnswer(&b, button));
+    return b.text;
+  }
+  // Waits for the file dialog `title` and chooses `path` in it.
+  void choose(const char* title, const std::string& path) {
+    HWND files = saverWaitWindow("#32770", title, proc.id, DRV_TIMEOUT);
+    ASSERT_NE(files, nullptr) << title;
+    drvSync(files, DRV_TIMEOUT);
+    HWND name = drvFindChild(files, "Edit", nullptr);
+    ASSERT_NE(name, nullptr);
+    ASSERT_TRUE(drvSetText(name, path.c_str()));
+    ASSERT_TRUE(drvPostCommand(files, IDOK));
+    ASSERT_TRUE(drvWaitGone(files, DRV_TIMEOUT));
+  }
+};
+
+// --- Mouse tools ---------------------------------------------------------------------------------
+
+TEST_F(Tools, TheWholeKeyFlagValueChoosesTheTool) {
+  start(cube);
+  struct Press {
+    int mode;
+    WPARAM keys;
+  };
+  // Primary with CTRL and SHIFT matches no Colour tool; both buttons match none in any mode; CTRL
+  // in the Lighting mode has no facet tool.
+  const Press none[] = {{EDIT_COLOUR, 13}, {EDIT_COLOUR, 3}, {EDIT_TEXTURE, 3}, {EDIT_LIGHTING, 3}, {EDIT_LIGHTING, 9}};
+  std::string first;
+  for (const Press& p : none) {
+    SCOPED_TRACE(testing::Message() << "mode " << p.mode << " keys " << p.keys);
+    click(w.editMode, p.mode);
+    gesture(w.main, centre(30, 20), centre(-60, 40), p.keys);
+    EXPECT_EQ(against(cube, 7, &first), 0) << first;
+  }
+  EXPECT_EQ(editorTitle(w.main), titled(lower(cube)));
+  // The primary button alone, across the whole workspace: a turn of -3 radians about Y.
+  click(w.editMode, EDIT_COLOUR);
+  gesture(w.main, {ws.left, centre().y}, {ws.right, centre().y}, MK_LBUTTON);
+  EXPECT_EQ(against(cube, 7, &first, [](EditorView& v) {
+              VxmMatrix r;
+              turn(v, *vxmMatRotateY(&r, -3.0f));
+            }),
+            0)
+      << first;
+  // The light preview turns only for one button alone.
+  click(w.editMode, EDIT_LIGHTING);
+  RECT area = editorLightPreview(w.lighting);
+  const POINT mid = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+  for (WPARAM keys : {3, 13, 9, 10}) {
+    SCOPED_TRACE(keys);
+    gesture(w.lighting, mid, {mid.x + 15, mid.y + 10}, keys);
+    EXPECT_EQ(lightAgainst(&first), 0) << first;
+  }
+  gesture(w.lighting, mid, {mid.x + 15, mid.y + 10}, MK_LBUTTON);
+  EXPECT_GT(lightAgainst(&first), 0);
+}
+
+TEST_F(Tools, CtrlClickPaintsTheFacetUnderThePointerInTheCurrentColour) {
+  start(cube);
+  const POINT p = centre(30, 20);
+  ctrlClick(p);
+  std::string first;
+  int painted = -1;
+  EXPECT_EQ(against(cube, 7, &first, [&](EditorView& v) {
+              painted = pick(v, p);
+              if (painted < 0) return;
+              v.state.model->tris[painted].colour = 0xC8C8C8;
+              v.state.model->tris[painted].texture = nullptr;
+            }),
+            0)
+      << first;
+  EXPECT_GE(painted, 0);
+  EXPECT_EQ(editorTitle(w.main), titled(lower(cube), true));
+}
+
+TEST_F(Tools, SnapToAxesTurnsEachAngleToTheNearestQuarter) {
+  start(cube);
+  struct Step {
+    int degrees;   // the drag's turn about Y
+    int quarters;  // the turn after snapping, counted from the start
+  };
+  const Step steps[] = {{50, 1}, {-50, 0}, {-40, 0}, {-50, -1}};
+  std::string first;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.degrees);
+    // The turn is -3 x (dx / width) radians: dx rounded to a pixel keeps it on the same side of 45.
+    const int dx = (int)std::lround(-s.degrees * 3.14159265358979 / 180.0 / 3.0 * SIDE);
+    gesture(w.main, centre(), centre(dx, 0), MK_LBUTTON);
+    command(CMD_SNAP);
+    EXPECT_EQ(against(cube, 7, &first, [&](EditorView& v) {
+                VxmMatrix r;
+                turn(v, *vxmMatRotateY(&r, (float)(s.quarters * (double)QUARTER)));
+              }),
+              0)
+        << first;
+  }
+}
+
+// --- Files ---------------------------------------------------------------------------------------
+
+TEST_F(Tools, SaveAsKeepsThePaintAndLeavesOutAnUnappliedTexturePreview) {
+  const std::string texture = install.root + "Textures\\sky.bmp";
+  ASSERT_TRUE(saverWriteSolidBitmap(texture, 200, 200, 0x3080FF));
+  start(cube);
+  const POINT p = centre(40, 10), q = centre(-40, -10);
+  ctrlClick(p);
+  command(CMD_EDIT_TEXTURE);
+  post(CMD_OPEN_TEXTURE);
+  choose("Open Texture", texture);
+  ctrlClick(q);  // selects the facet: the texture is previewed on it
+  ASSERT_TRUE(drvIsEnabled(drvControl(w.library, APPLY)));
+  // Which facets those were, by the test's own picking.
+  int painted = -1, selected = -1;
+  std::string first;
+  against(cube, 7, &first, [&](EditorView& v) {
+    painted = pick(v, p);
+    selected = pick(v, q);
+  });
+  ASSERT_GE(painted, 0);
+  ASSERT_GE(selected, 0);
+  ASSERT_NE(painted, selected);
+  const std::string unapplied = model("unapplied.vxm"), applied = model("applied.vxm");
+  post(CMD_SAVE_AS);
+  choose("Save Model As", unapplied);
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_EQ(editorTitle(w.main), titled(unapplied));
+  // Apply makes the preview part of the model: the second file has it.
+  pixels(w.main, ws);  // the preview is put on the facets when the workspace is drawn
+  click(w.library, APPLY);
+  post(CMD_SAVE_AS);
+  choose("Save Model As", applied);
+  drvSync(w.main, DRV_TIMEOUT);
+  VxmModel* original = vxmModelLoad(cube.c_str());
+  ASSERT_NE(original, nullptr);
+  for (const std::string& path : {unapplied, applied}) {
+    SCOPED_TRACE(path);
+    VxmModel* saved = vxmModelLoad(path.c_str());
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->triCount, original->triCount);
+    EXPECT_EQ(saved->textureCount, 1);
+    for (int i = 0; i < saved->triCount; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(saved->tris[i].colour, i == painted ? 0xC8C8C8u : original->tris[i].colour);
+      EXPECT_EQ(saved->tris[i].texture != nullptr, path == applied && i == selected);
+    }
+    vxmModelFree(saved);
+  }
+  vxmModelFree(original);
+}
+
+TEST_F(Tools, NewOnA3dsFileMakesAnUntitledGreyModel) {
+  const std::string mesh = model("red cube.3ds");
+  ASSERT_TRUE(writeBytes(mesh, cube3ds(0xFF0000)));
+  start(cube);
+  post(CMD_NEW);
+  choose("Choose Base Model", mesh);
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_EQ(editorTitle(w.main), titled("Untitled.vxm"));
+  std::string first;
+  bool wasRed = false;
+  EXPECT_EQ(against(mesh, 7, &first, [&](EditorView& v) {
+              for (int i = 0; i < v.state.model->triCount; ++i) {
+                wasRed = wasRed || v.state.model->tris[i].colour == 0xFF0000;
+                v.state.model->tris[i].colour = 0x7F7F7F;
+              }
+            }),
+            0)
+      << first;
+  EXPECT_TRUE(wasRed);  // the file's own colour is what New replaced
+}
+
+TEST_F(Tools, CopyDisplayPutsTheWorkspaceOnTheClipboardAsA24BitDib) {
+  start(cube);
+  gesture(w.main, centre(), centre(40, 25), MK_LBUTTON);  // three faces: no symmetry hides a flip
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  CloseClipboard();
+  command(CMD_COPY_DISPLAY);
+  const std::vector<uint32_t> shown = pixels(w.main, ws);
+  ASSERT_EQ(shown.size(), (size_t)SIDE * SIDE);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_DIB);
+  ASSERT_NE(data, nullptr);
+  const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(data));
+  ASSERT_NE(dib, nullptr);
+  const int stride = (SIDE * 3 + 3) & ~3;
+  ASSERT_GE(GlobalSize(data), (SIZE_T)(40 + stride * SIDE));
+  const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
+  EXPECT_EQ(header->biSize, 40u);
+  EXPECT_EQ(header->biWidth, SIDE);
+  EXPECT_EQ(header->biHeight, SIDE);
+  EXPECT_EQ(header->biPlanes, 1);
+  EXPECT_EQ(header->biBitCount, 24);
+  EXPECT_EQ(header->biCompression, (DWORD)BI_RGB);
+  long differences = 0;
+  for (int y = 0; y < SIDE; ++y) {
+    const uint8_t* row = dib + 40 + (size_t)(SIDE - 1 - y) * stride;  // bottom row first
+    for (int x = 0; x < SIDE; ++x) {
+      const uint32_t pixel = row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+      differences += pixel != shown[(size_t)y * SIDE + x];
+    }
+  }
+  EXPECT_EQ(differences, 0);
+  GlobalUnlock(data);
+  CloseClipboard();
+}
+
+TEST_F(Tools, TheTwelfthTextureIsRefusedBeforeAnyDialog) {
+  // A model that already names twelve pictures.
+  std::string list;
+  for (int i = 0; i < 12; ++i) {
+    std::string name = "Textures\\t";
+    name += std::to_string(i) + ".bmp";
+    ASSERT_TRUE(saverWriteSolidBitmap(install.root + name, 2, 2, 0x101010u * (i + 1)));
+    list += name + "\r\n";
+  }
+  char text[8192] = "";
+  ASSERT_TRUE(drvReadFile(cube.c_str(), text, sizeof text));
+  std::string vxm = text;
+  vxm.replace(vxm.find("Number of textures: 0"), 21, "Number of textures: 12");
+  vxm.insert(vxm.find("Texture List:\r\n") + 15, list);
+  const std::string full = model("full.vxm");
+  ASSERT_TRUE(drvWriteFile(full.c_str(), vxm.c_str()));
+  start(full);
+  post(CMD_OPEN_TEXTURE);
+  EXPECT_EQ(box(), "Maximum number of images already opened.\n\nYou must delete one or more before opening a new one.");
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_EQ(drvFindWindow("#32770", "Open Texture", proc.id), nullptr);
+  EXPECT_EQ(editorTitle(w.main), titled(lower(full)));
+}
+
+TEST_F(Tools, OpenLightsAsksAboutEditedLightsOnlyAfterTheFileIsChosen) {
+  const std::string dusk = install.root + "Lights\\dusk.vlt", dawn = install.root + "Lights\\dawn.vlt";
+  const std::string kept = install.root + "Lights\\kept.vlt";
+  ASSERT_TRUE(saverWriteLights(dusk, 0x402010, 0xFFC080, 0.5f, -1.0f, 0.25f));
+  ASSERT_TRUE(saverWriteLights(dawn, 0x203040, 0x80C0FF, -0.5f, 0.2f, 1.0f));
+  start(cube);
+  click(w.editMode, EDIT_LIGHTING);
+  RECT area = editorLightPreview(w.lighting);
+  const POINT mid = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+  const char* const QUESTION = "LIGHTING has been edited.\n\nDo you wish to save your changes?";
+  std::string first;
+  // Cancel: the edited lights stay.
+  gesture(w.lighting, mid, {mid.x + 20, mid.y - 10}, MK_LBUTTON);
+  const std::vector<uint32_t> edited = pixels(w.lighting, area);
+  post(CMD_OPEN_LIGHTS);
+  choose("Open Lights", dusk);
+  EXPECT_EQ(box(IDCANCEL), QUESTION);
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_EQ(pixels(w.lighting, area), edited);
+  // No: the chosen lights replace them.
+  post(CMD_OPEN_LIGHTS);
+  choose("Open Lights", dusk);
+  EXPECT_EQ(box(IDNO), QUESTION);
+  drvSync(w.main, DRV_TIMEOUT);
+  ASSERT_TRUE(vxmLightLoadVLT(dusk.c_str()));
+  EXPECT_EQ(lightAgainst(&first), 0) << first;
+  // Yes: the edited lights are saved first, then the chosen ones load.
+  gesture(w.lighting, mid, {mid.x - 10, mid.y + 20}, MK_LBUTTON);
+  post(CMD_OPEN_LIGHTS);
+  choose("Open Lights", dawn);
+  EXPECT_EQ(box(IDYES), QUESTION);
+  choose("Save Lighting As", kept);
+  drvSync(w.main, DRV_TIMEOUT);
+  ASSERT_TRUE(vxmLightLoadVLT(dawn.c_str()));
+  EXPECT_EQ(lightAgainst(&first), 0) << first;
+  ASSERT_TRUE(vxmLightLoadVLT(kept.c_str()));
+  EXPECT_EQ(vxmLightGetAmbient(), 0x402010u);  // dusk's colours, turned by the drag
+  EXPECT_EQ(vxmLightGetDirectional(), 0xFFC080u);
+  VxmVector saved, chosen = {0.5f, -1.0f, 0.25f};
+  vxmLightGetDirection(&saved);
+  vxmVecNormalise(&chosen);
+  EXPECT_GT(std::fabs(saved.x - chosen.x) + std::fabs(saved.y - chosen.y) + std::fabs(saved.z - chosen.z), 0.1f);
+}
+
+TEST_F(Tools, HostileFilesAreRefusedAndChangeNothing) {
+  const std::string header =
+      "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 3\r\nNumber of facets: 1\r\n"
+      "Number of textures: 0\r\nNumber of texture triangles: 0\r\nVertex normals: No\r\nHighlight: No\r\n"
+      "Highlight Value: 90\r\nTexture List:\r\nVertex list:\r\n0 0 0\r\n1 0";
+  std::string huge = "BM" + u32(54 + 12) + u32(0) + u32(54) + u32(40) + u32(100000) + u32(100000) + u16(1) + u16(24);
+  huge += std::string(24, '\0') + std::string(12, '\x7F');
+  struct Case {
+    int command;
+    const char* dialog;
+    std::string path, bytes;
+    const char* message;
+  };
+  const Case cases[] = {
+      {CMD_OPEN, "Open Model", model("truncated.vxm"), header, "Failed to open model\n'%s'."},
+      {CMD_OPEN, "Open Model", model("corrupt.3ds"), "not a 3ds file, only words", "Failed to open model\n'%s'."},
+      {CMD_OPEN_TEXTURE, "Open Texture", install.root + "Textures\\huge.bmp", huge, "Failed to open texture\n'%s'."},
+      {CMD_OPEN_LIGHTS, "Open Lights", install.root + "Lights\\bad.vlt",
+       "VOXIM Light Format\r\nVersion: 2.10\r\nAmbient Light:\r\nRed x\r\n", "Failed to load lights\n'%s'."},
+  };
+  start(cube);
+  std::string first;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ASSERT_TRUE(writeBytes(c.path, c.bytes));
+    post(c.command);
+    choose(c.dialog, c.path);
+    char expected[600];
+    snprintf(expected, sizeof expected, c.message, c.path.c_str());
+    EXPECT_EQ(box(), expected);
+    drvSync(w.main, DRV_TIMEOUT);
+    EXPECT_EQ(editorTitle(w.main), titled(lower(cube)));
+    EXPECT_EQ(against(cube, 7, &first), 0) << first;
+  }
+}
+
+// --- Other programs -------------------------------------------------------------------------------
+
+const char* const WINE_VERSION = "Software\\Wine\\AppDefaults\\Quirla.exe";
+const char* const HTML_KEY = "SOFTWARE\\Classes\\htmlfile\\shell\\open\\command";
+
+// The command line a recorder (fake_browser.exe) wrote beside itself; "" when it never ran.
+std::string recorded(const std::string& record) {
+  for (int i = 0; i < 200 && !drvFileExists(record.c_str()); ++i) Sleep(50);
+  Sleep(100);  // let it finish writing
+  char line[1024] = "";
+  drvReadFile(record.c_str(), line, sizeof line);
+  DeleteFileA(record.c_str());
+  return line;
+}
+
+TEST_F(Tools, ScreenSaverRecordsTheSystemsCopyOnNtAndOnWindows98) {
+  struct Restore {
+    std::string ini = windowsFolder() + "\\SYSTEM.INI", copy98 = windowsFolder() + "\\system\\Quirla.scr";
+    char value[MAX_PATH] = "";
+    bool had98 = drvFileExists(copy98.c_str());
+    Restore() { GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, ini.c_str()); }
+    ~Restore() {
+      WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", value[0] ? value : nullptr, ini.c_str());
+      drvRegDeleteTree(HKEY_CURRENT_USER, WINE_VERSION);
+      if (!had98) DeleteFileA(copy98.c_str());
+    }
+  } restore;
+  // "Control.exe" is found beside the editor first: a recorder on NT, a broken program on 98.
+  const std::string control = install.root + "App\\Control.exe";
+  char recorder[MAX_PATH];
+  ASSERT_TRUE(drvBinaryPath("fake_browser.exe", recorder, sizeof recorder));
+  for (bool win98 : {false, true}) {
+    SCOPED_TRACE(win98 ? "Windows 98" : "NT");
+    if (win98) {
+      ASSERT_TRUE(drvRegSetString(HKEY_CURRENT_USER, WINE_VERSION, "Version", "win98"));
+      ASSERT_TRUE(drvWriteFile(control.c_str(), "not a program"));
+    } else {
+      ASSERT_TRUE(CopyFileA(recorder, control.c_str(), FALSE));
+    }
+    start(cube);
+    ASSERT_TRUE(WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", "none", restore.ini.c_str()));
+    post(CMD_SCREENSAVER);
+    if (win98) {
+      EXPECT_EQ(box(IDOK, "Unable to configure Screen Saver", DRV_ICON_HAND),
+                "Please run Control Panel and configure the Screen Saver manually.");
+    } else {
+      EXPECT_EQ(recorded(install.root + "App\\browser.txt"), "Control.exe Desk.cpl,,1");
+    }
+    drvSync(w.main, DRV_TIMEOUT);
+    char value[MAX_PATH] = "";
+    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, restore.ini.c_str());
+    EXPECT_EQ(lower(value), lower(windowsFolder() + (win98 ? "\\system" : "") + "\\Quirla.scr"));
+    EXPECT_TRUE(drvFileExists(value));
+    drvKill(&proc);
+  }
+}
+
+TEST_F(Tools, ContentsOpensTheHelpPageInTheRegisteredBrowser) {
+  struct Browser {
+    char saved[1024] = "";
+    bool had = drvRegGetString(HKEY_LOCAL_MACHINE, HTML_KEY, "", saved, sizeof saved);
+    ~Browser() {
+      drvRegDeleteTree(HKEY_LOCAL_MACHINE, HTML_KEY);
+      if (had) drvRegSetString(HKEY_LOCAL_MACHINE, HTML_KEY, "", saved);
+    }
+  } browser;
+  const std::string folder = install.root + "Browser";
+  char built[MAX_PATH];
+  ASSERT_TRUE(drvMakeFolders(folder.c_str()));
+  ASSERT_TRUE(drvBinaryPath("fake_browser.exe", built, sizeof built));
+  ASSERT_TRUE(CopyFileA(built, (folder + "\\fake_browser.exe").c_str(), FALSE));
+  drvRegDeleteTree(HKEY_LOCAL_MACHINE, HTML_KEY);
+  ASSERT_TRUE(drvRegSetString(HKEY_LOCAL_MACHINE, HTML_KEY, "", ("\"" + folder + "\\fake_browser.exe\" \"%1\"").c_str()));
+  start("");
+  post(CMD_CONTENTS);
+  EXPECT_EQ(recorded(folder + "\\browser.txt"),
+            "\"" + folder + "\\fake_browser\" \"file://" + install.root + "Help\\QUIRLA.HTM\"");
+}
+
+}  // namespace
