@@ -455,9 +455,9 @@ bool waitForRemover() {
   return false;
 }
 
-// The Add/Remove command as Control Panel runs it: the uninstaller's window, its confirmation
-// answered Yes and its report; then the remover, which deletes itself last, has finished.
-void runAddRemoveCommand(const std::string& description) {
+// The Add/Remove command as Control Panel runs it: the uninstaller's window and its confirmation,
+// answered `answer`; on Yes its report. Returns once the remover has ended.
+void runAddRemoveCommand(const std::string& description, int answer = IDYES) {
   AddRemoveCommand remover = addRemoveCommand();
   DrvProcess proc = {};
   ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr)) << remover.command;
@@ -471,14 +471,16 @@ void runAddRemoveCommand(const std::string& description) {
   EXPECT_STREQ("Warning", box.title);
   EXPECT_EQ("This will remove '" + description + "', and all of its components.\n\nAre you sure you want to do this ?",
             std::string(box.text));
-  ASSERT_TRUE(drvAnswer(&box, IDYES));
-  ASSERT_TRUE(drvWaitMessageBox(uninstaller, 60000, &box));
-  EXPECT_STREQ("Done", box.title);
-  EXPECT_STREQ("Uninstall completed successfully.", box.text);
-  ASSERT_TRUE(drvAnswer(&box, IDOK));
+  ASSERT_TRUE(drvAnswer(&box, answer));
+  if (answer == IDYES) {
+    ASSERT_TRUE(drvWaitMessageBox(uninstaller, 60000, &box));
+    EXPECT_STREQ("Done", box.title);
+    EXPECT_STREQ("Uninstall completed successfully.", box.text);
+    ASSERT_TRUE(drvAnswer(&box, IDOK));
+  }
   EXPECT_TRUE(drvWaitGone(window, DRV_TIMEOUT));
   EXPECT_TRUE(waitForRemover());
-  EXPECT_FALSE(exists(remover.program));
+  EXPECT_EQ(answer != IDYES, exists(remover.program));
 }
 
 // Wine reports Windows 98 to these programs while their keys exist.
@@ -837,26 +839,17 @@ TEST(SetupRemover, KeepsEverythingUntilTheUninstallerHasRemovedTheInstallation) 
   std::string description = iniValue(folder + "\\setup.ini", "Setup", "Description");
 
   // No to the uninstaller's question: the installation stays whole, with its Add/Remove entry.
-  AddRemoveCommand remover = addRemoveCommand();
-  DrvProcess proc = {};
-  ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr));
-  drvKill(&proc);
-  HWND window = drvWaitWindow("UNINSTALL", "Uninstall", 0, DRV_TIMEOUT);
-  ASSERT_NE(nullptr, window);
-  DWORD uninstaller = 0;
-  GetWindowThreadProcessId(window, &uninstaller);
-  DrvMessageBox box;
-  ASSERT_TRUE(drvWaitMessageBox(uninstaller, DRV_TIMEOUT, &box));
-  ASSERT_TRUE(drvAnswer(&box, IDNO));
-  EXPECT_TRUE(drvWaitGone(window, DRV_TIMEOUT));
-  EXPECT_TRUE(waitForRemover());
+  runAddRemoveCommand(description, IDNO);
   expectInstalled(folder, windowsFolder());
 
   // Without its uninstaller the installation cannot go; the remover says how to repair it.
+  AddRemoveCommand remover = addRemoveCommand();
+  DrvProcess proc = {};
+  DrvMessageBox box;
   ASSERT_TRUE(DeleteFileA((folder + "\\App\\uninstall.exe").c_str()));
   ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr));
-  drvKill(&proc);
   ASSERT_TRUE(drvWaitMessageBox(0, DRV_TIMEOUT, &box));
+  drvKill(&proc);  // the remover started from its copy and has ended by now
   EXPECT_EQ(description + " cannot be removed: its uninstaller '" + folder +
                 "\\App\\uninstall.exe' is missing.\r\n\r\nInstall " + description +
                 " again into the same folder, then remove it.",
