@@ -2,6 +2,7 @@
 // tables, the colour span loops with their depth test, the wireframe lines, the selection
 // highlight and the inverting rectangle. Every corner given here lies inside the target.
 #include <cstddef>
+#include <cstring>
 
 #include "RndrInternal.h"
 
@@ -162,10 +163,39 @@ void rndrCheckSpan(const VxmRenderer* r, const VxmScanline* row) {
 }
 #endif
 
+// --- Span groups ---------------------------------------------------------------------------------
+
+void rndrClimb(__m128* depth, const __m128* step, RndrLadder* ladder, int32_t steps) {
+  __m128 low = depth[0], high = depth[1];
+  for (int32_t k = 0; k < steps; k += 4) {
+    __m128 l0 = low, h0 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    __m128 l1 = low, h1 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    __m128 l2 = low, h2 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    __m128 l3 = low, h3 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    // From four pixels of each lane to four lanes of each pixel.
+    _MM_TRANSPOSE4_PS(l0, l1, l2, l3);
+    _MM_TRANSPOSE4_PS(h0, h1, h2, h3);
+    _mm_store_ps(ladder->depth[0] + k, l0);
+    _mm_store_ps(ladder->depth[1] + k, l1);
+    _mm_store_ps(ladder->depth[2] + k, l2);
+    _mm_store_ps(ladder->depth[3] + k, l3);
+    _mm_store_ps(ladder->depth[4] + k, h0);
+    _mm_store_ps(ladder->depth[5] + k, h1);
+    _mm_store_ps(ladder->depth[6] + k, h2);
+    _mm_store_ps(ladder->depth[7] + k, h3);
+  }
+  depth[0] = low, depth[1] = high;
+}
+
 // --- Colour spans --------------------------------------------------------------------------------
 // Rows firstRow to lastRow - 1: the top row of a facet is never filled. In each row the pixels
 // from the left address up to, not including, the right address; a pixel is written only when
-// its depth is strictly smaller than the buffer's (or always, without a depth buffer).
+// its depth is strictly smaller than the buffer's (or always, without a depth buffer). The plain
+// loops below do it pixel by pixel; the pens do it from a ladder of depths (span groups).
 
 template <bool Depth>
 static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
@@ -203,14 +233,49 @@ static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
   }
 }
 
+// One colour, four pixels at a time.
+struct RndrFlatPen {
+  __m128i colour;  // four pixels of blue, green, red
+};
+
+static inline void rndrPenStart(const RndrFlatPen&, RndrSpan*, const VxmScanline*, int32_t) {}
+
+static inline void rndrPenPaint(const RndrFlatPen& pen, RndrSpan* span, const float* depths, int32_t n) {
+  const __m128i colour = pen.colour;  // a local: the pixel stores cannot change it
+  uint8_t* const pixel = span->pixel;
+  float* const depth = span->depth;
+  int32_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const int pass = rndrDepthQuad(depths + k, depth + k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, colour, pass);
+  }
+  if (k < n) {
+    const int pass = rndrDepthSome(depths + k, depth + k, n - k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, colour, pass);
+  }
+  span->pixel = pixel + 3 * n;
+  span->depth = depth + n;
+}
+
 void rndrFillFlat(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
-  if (r->depthBuffer) {
-    rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH);
-    rndrSpansFlat<true>(r, colour);
-  } else {
+  if (!r->depthBuffer) {
     rndrEdgeSetup(r, c, 0);
     rndrSpansFlat<false>(r, colour);
+    return;
   }
+  rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH);
+  if (!rndrWide(c)) {
+    rndrSpansFlat<true>(r, colour);
+    return;
+  }
+  alignas(16) uint8_t quad[16] = {};
+  for (int k = 0; k < 12; k += 3) {
+    quad[k] = (uint8_t)colour;
+    quad[k + 1] = (uint8_t)(colour >> 8);
+    quad[k + 2] = (uint8_t)(colour >> 16);
+  }
+  const RndrFlatPen pen = {_mm_load_si128((const __m128i*)quad)};
+  rndrSpanGroups(r, pen, r->scanlines, r->scanlines + (r->rowCount - 1));
 }
 
 // Smooth colour: per channel base + floor(D * S / 2^20), at most 255, with D * S stepped along
@@ -263,14 +328,72 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
   }
 }
 
+// Smooth colour from a ladder, four pixels at a time. The products D * S of blue, green and red
+// are the span's carry; a pixel's three products sit in the lanes of one register.
+struct RndrSmoothPen {
+  __m128i base;            // floor(F * A / 256) of blue, green, red, then 0
+  int32_t directional[3];  // D per channel
+};
+
+static inline void rndrPenStart(const RndrSmoothPen& pen, RndrSpan* span, const VxmScanline* row, int32_t count) {
+  const int32_t shadeStep = (row->rightShade - row->leftShade) / count;
+  for (int k = 0; k < 3; ++k) {
+    span->carry[k] = pen.directional[k] * row->leftShade;
+    span->carryStep[k] = pen.directional[k] * shadeStep;
+  }
+}
+
+// Squeezes four pixels of blue, green, red and a zero byte each into the low twelve bytes.
+static inline __m128i rndrSqueeze(__m128i pixels) {
+  const __m128i low = _mm_set_epi32(0, -1, 0, -1);
+  const __m128i pairs = _mm_or_si128(_mm_and_si128(pixels, low), _mm_srli_epi64(_mm_andnot_si128(low, pixels), 8));
+  return _mm_or_si128(_mm_move_epi64(pairs), _mm_slli_si128(_mm_srli_si128(pairs, 8), 6));
+}
+
+static inline void rndrPenPaint(const RndrSmoothPen& pen, RndrSpan* span, const float* depths, int32_t n) {
+  const __m128i base = pen.base;
+  const __m128i step = _mm_setr_epi32(span->carryStep[0], span->carryStep[1], span->carryStep[2], 0);
+  const __m128i step4 = _mm_slli_epi32(step, 2);
+  __m128i product = _mm_setr_epi32(span->carry[0], span->carry[1], span->carry[2], 0);  // of the quad's first pixel
+  for (int c = 0; c < 3; ++c) span->carry[c] = (int32_t)((uint32_t)span->carry[c] + (uint32_t)n * (uint32_t)span->carryStep[c]);
+  uint8_t* const pixel = span->pixel;
+  float* const depth = span->depth;
+  // Per channel base + (D * S >> 20), saturated at 255 by packing.
+  auto quad = [&]() {
+    const __m128i p1 = _mm_add_epi32(product, step), p2 = _mm_add_epi32(p1, step), p3 = _mm_add_epi32(p2, step);
+    const __m128i c0 = _mm_add_epi32(base, _mm_srai_epi32(product, 20)), c1 = _mm_add_epi32(base, _mm_srai_epi32(p1, 20));
+    const __m128i c2 = _mm_add_epi32(base, _mm_srai_epi32(p2, 20)), c3 = _mm_add_epi32(base, _mm_srai_epi32(p3, 20));
+    return rndrSqueeze(_mm_packus_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3)));
+  };
+  int32_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const int pass = rndrDepthQuad(depths + k, depth + k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, quad(), pass);
+    product = _mm_add_epi32(product, step4);
+  }
+  if (k < n) {
+    const int pass = rndrDepthSome(depths + k, depth + k, n - k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, quad(), pass);
+  }
+  span->pixel = pixel + 3 * n;
+  span->depth = depth + n;
+}
+
 void rndrFillSmooth(VxmRenderer* r, const VxmCorner* c, const VxmSmoothColour* colour) {
-  if (r->depthBuffer) {
-    rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH | RNDR_CARRY_SHADE);
-    rndrSpansSmooth<true>(r, colour);
-  } else {
+  if (!r->depthBuffer) {
     rndrEdgeSetup(r, c, RNDR_CARRY_SHADE);
     rndrSpansSmooth<false>(r, colour);
+    return;
   }
+  rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH | RNDR_CARRY_SHADE);
+  if (!rndrWide(c)) {
+    rndrSpansSmooth<true>(r, colour);
+    return;
+  }
+  RndrSmoothPen pen;
+  pen.base = _mm_setr_epi32(colour->base[0], colour->base[1], colour->base[2], 0);
+  for (int k = 0; k < 3; ++k) pen.directional[k] = colour->directional[k];
+  rndrSpanGroups(r, pen, r->scanlines, r->scanlines + (r->rowCount - 1));
 }
 
 // --- Wireframe -----------------------------------------------------------------------------------

@@ -3,7 +3,10 @@
 // RndrTexture.cpp fills textured spans.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstdint>
+#include <cstring>
 
 #include "vxmRender.h"
 
@@ -129,3 +132,130 @@ void rndrInvertRect(VxmRenderer* r, int32_t x0, int32_t y0, int32_t x1, int32_t 
 #if !defined(NDEBUG)
 void rndrCheckSpan(const VxmRenderer* r, const VxmScanline* row);
 #endif
+
+// --- Span groups ---------------------------------------------------------------------------------
+// A span's depth is accumulated pixel by pixel, z, z + dz, (z + dz) + dz, ..., and that chain of
+// dependent float additions would set the pace of any loop that carried it. So spans with a depth
+// test are drawn eight rows at a time: their eight chains climb side by side in the lanes of two
+// SSE2 registers (each lane adds exactly as a lone float does, so the values are the same) and
+// leave a ladder of depths per span, RNDR_PIECE pixels at a time; then each span is painted from
+// its ladder, four pixels at a time, its pixels no longer waiting on one another.
+
+enum {
+  RNDR_LANES = 8,   // spans climbing together
+  RNDR_PIECE = 64,  // pixels per piece of ladder, a multiple of 4
+};
+
+struct RndrLadder {
+  alignas(16) float depth[RNDR_LANES][RNDR_PIECE];  // [lane][pixel of the piece]
+};
+
+// Writes `steps` (rounded up to a multiple of 4) depths of each lane into the ladder, starting at
+// depth[0] (lanes 0 to 3) and depth[1] (lanes 4 to 7), which it moves on past the last written.
+void rndrClimb(__m128* depth, const __m128* step, RndrLadder* ladder, int32_t steps);
+
+// A span being painted, moved on by each piece. What `carry` holds is the fill's own: the
+// products D x S of the smooth colour fill, or u, v and the shade of a textured fill.
+struct RndrSpan {
+  uint8_t* pixel;
+  float* depth;    // depth-buffer entry of pixel
+  int32_t count;   // pixels left
+  int32_t carry[3], carryStep[3];
+};
+
+// The depth test of four pixels whose ladder depths are at `ladder`: the mask of those strictly
+// nearer than the buffer (bit i for pixel i), whose depths are stored. rndrDepthSome tests the
+// last `some` < 4 pixels of a span.
+inline int rndrDepthQuad(const float* ladder, float* depth) {
+  const __m128 z = _mm_load_ps(ladder);
+  const int pass = _mm_movemask_ps(_mm_cmplt_ps(z, _mm_loadu_ps(depth)));
+  if (pass == 15) [[likely]] {
+    _mm_storeu_ps(depth, z);
+  } else {
+    for (int i = 0; i < 4; ++i)
+      if (pass >> i & 1) depth[i] = ladder[i];
+  }
+  return pass;
+}
+
+inline int rndrDepthSome(const float* ladder, float* depth, int32_t some) {
+  int pass = 0;
+  for (int32_t i = 0; i < some; ++i)
+    if (ladder[i] < depth[i]) {
+      depth[i] = ladder[i];
+      pass |= 1 << i;
+    }
+  return pass;
+}
+
+// Writes the pixels of `pass` from twelve bytes (blue, green, red of four pixels): all four with
+// two stores, or one by one.
+inline void rndrPutQuad(uint8_t* pixel, __m128i bytes, int pass) {
+  if (pass == 15) [[likely]] {
+    _mm_storel_epi64((__m128i*)pixel, bytes);
+    const int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(bytes, 8));
+    std::memcpy(pixel + 8, &last, 4);
+    return;
+  }
+  alignas(16) uint8_t quad[16];
+  _mm_store_si128((__m128i*)quad, bytes);
+  for (int i = 0; i < 4; ++i)
+    if (pass >> i & 1) std::memcpy(pixel + 3 * i, quad + 3 * i, 3);
+}
+
+// Facets narrower than this many columns are drawn by the plain span loops: their spans are too
+// short for the ladder to pay for itself.
+enum { RNDR_GROUP_MINIMUM = 8 };
+
+inline bool rndrWide(const VxmCorner* c) {
+  int32_t least = c[0].x, most = c[0].x;
+  for (int k = 1; k < 3; ++k) {
+    if (c[k].x < least) least = c[k].x;
+    if (c[k].x > most) most = c[k].x;
+  }
+  return most - least >= RNDR_GROUP_MINIMUM;
+}
+
+// Draws rows `row` .. end - 1 of the edge tables with the depth test, RNDR_LANES at a time. A pen
+// is a plain record of the fill's constants with two functions found by overloading:
+// rndrPenStart(pen, span, row, count) sets up span->carry for a span of count > 0 pixels, and
+// rndrPenPaint(pen, span, depths, n) paints the next n pixels of the span, their depths given.
+template <typename Pen>
+void rndrSpanGroups(VxmRenderer* r, const Pen& pen, const VxmScanline* row, const VxmScanline* end) {
+  RndrLadder ladder;
+  for (; row < end; row += RNDR_LANES) {
+    RndrSpan spans[RNDR_LANES];
+    alignas(16) float first[RNDR_LANES], step[RNDR_LANES];
+    int32_t longest = 0;
+    for (int lane = 0; lane < RNDR_LANES; ++lane) {
+      RndrSpan* span = &spans[lane];
+      const VxmScanline* s = row + lane;
+      first[lane] = step[lane] = 0.0f;
+      span->count = 0;
+      if (s >= end || s->leftPixel >= s->rightPixel) continue;
+#if !defined(NDEBUG)
+      rndrCheckSpan(r, s);
+#endif
+      span->count = (int32_t)((s->rightPixel - s->leftPixel) / 3);
+      span->pixel = s->leftPixel;
+      span->depth = r->depthBuffer + s->leftDepthIndex;
+      first[lane] = s->leftDepth;
+      step[lane] = rndrDepthStep(s->leftDepth, s->rightDepth, span->count);
+      rndrPenStart(pen, span, s, span->count);
+      if (span->count > longest) longest = span->count;
+    }
+    __m128 depth[2] = {_mm_load_ps(first), _mm_load_ps(first + 4)};
+    const __m128 depthStep[2] = {_mm_load_ps(step), _mm_load_ps(step + 4)};
+    for (int32_t done = 0; done < longest; done += RNDR_PIECE) {
+      const int32_t steps = longest - done < RNDR_PIECE ? longest - done : RNDR_PIECE;
+      rndrClimb(depth, depthStep, &ladder, steps);
+      for (int lane = 0; lane < RNDR_LANES; ++lane) {
+        RndrSpan* span = &spans[lane];
+        const int32_t n = span->count < steps ? span->count : steps;
+        if (n <= 0) continue;
+        rndrPenPaint(pen, span, ladder.depth[lane], n);
+        span->count -= n;
+      }
+    }
+  }
+}
