@@ -22,46 +22,14 @@ static inline const uint8_t* rndrTexel(const uint8_t* const* lines, int32_t u, i
   return lines[row] + 3 * column;
 }
 
-// Writes the pixel for a texel: as it is, through the shade tables at the fill's intensity (the
-// lit fill's tables start at its intensity's column, so a texel byte t reads entry t * 256), or at
-// the pixel's own intensity, the whole part of its shade.
-template <VxmTextureMode Mode>
-static inline void rndrPutTexel(uint8_t* pixel, const uint8_t* texel, const uint8_t* blueTable,
-                                const uint8_t* greenTable, const uint8_t* redTable, int32_t shade) {
-  if (Mode == RNDR_TEXTURE_PLAIN) {
-    std::memcpy(pixel, texel, 3);
-  } else if (Mode == RNDR_TEXTURE_LIT) {
-    pixel[0] = blueTable[texel[0] << 8];
-    pixel[1] = greenTable[texel[1] << 8];
-    pixel[2] = redTable[texel[2] << 8];
-  } else {
-    const int32_t i = shade >> 12;
-    pixel[0] = blueTable[(texel[0] << 8) + i];
-    pixel[1] = greenTable[(texel[1] << 8) + i];
-    pixel[2] = redTable[(texel[2] << 8) + i];
-  }
-}
-
-// What a textured fill draws with: the texture's rows and extent and the shade tables.
-struct RndrTextureSource {
-  const uint8_t* const* lines;
-  int32_t lastColumn, lastRow;
-  const uint8_t *blueTable, *greenTable, *redTable;
-};
-
-static RndrTextureSource rndrTextureSource(const VxmBitmap* texture, VxmTextureMode mode, int32_t intensity) {
-  const int32_t column = mode == RNDR_TEXTURE_LIT ? intensity : 0;
-  return {texture->lineTable, texture->width - 1, texture->height - 1, vxmLightGetBlueTable() + column,
-          vxmLightGetGreenTable() + column, vxmLightGetRedTable() + column};
-}
-
 template <VxmTextureMode Mode, bool Depth, bool Clamp>
-static void rndrSpansTexture(VxmRenderer* r, const RndrTextureSource& source) {
-  const uint8_t* const* lines = source.lines;
-  const int32_t lastColumn = source.lastColumn, lastRow = source.lastRow;
-  const uint8_t* const blueTable = source.blueTable;
-  const uint8_t* const greenTable = source.greenTable;
-  const uint8_t* const redTable = source.redTable;
+static void rndrSpansTexture(VxmRenderer* r, const VxmBitmap* texture, int32_t intensity) {
+  const uint8_t* const* lines = texture->lineTable;
+  const int32_t lastColumn = texture->width - 1, lastRow = texture->height - 1;
+  // The lit fill's tables start at its intensity's column, so a texel byte t reads entry t * 256.
+  const uint8_t* const blueTable = vxmLightGetBlueTable() + (Mode == RNDR_TEXTURE_LIT ? intensity : 0);
+  const uint8_t* const greenTable = vxmLightGetGreenTable() + (Mode == RNDR_TEXTURE_LIT ? intensity : 0);
+  const uint8_t* const redTable = vxmLightGetRedTable() + (Mode == RNDR_TEXTURE_LIT ? intensity : 0);
   float* const depthBuffer = r->depthBuffer;
 
   const VxmScanline* row = r->scanlines;
@@ -92,7 +60,18 @@ static void rndrSpansTexture(VxmRenderer* r, const RndrTextureSource& source) {
       if (!Depth || depth < *depthEntry) {
         if (Depth) *depthEntry = depth;
         const uint8_t* texel = rndrTexel<Clamp>(lines, u, v, lastColumn, lastRow);
-        rndrPutTexel<Mode>(pixel, texel, blueTable, greenTable, redTable, shade);
+        if (Mode == RNDR_TEXTURE_PLAIN) {
+          std::memcpy(pixel, texel, 3);  // two moves instead of three
+        } else if (Mode == RNDR_TEXTURE_LIT) {
+          pixel[0] = blueTable[texel[0] << 8];
+          pixel[1] = greenTable[texel[1] << 8];
+          pixel[2] = redTable[texel[2] << 8];
+        } else {
+          const int32_t i = shade >> 12;
+          pixel[0] = blueTable[(texel[0] << 8) + i];
+          pixel[1] = greenTable[(texel[1] << 8) + i];
+          pixel[2] = redTable[(texel[2] << 8) + i];
+        }
       }
       if (Depth) {
         ++depthEntry;
@@ -105,84 +84,17 @@ static void rndrSpansTexture(VxmRenderer* r, const RndrTextureSource& source) {
   }
 }
 
-// Textured spans from a ladder: u, v and the shade are the span's carry.
-template <VxmTextureMode Mode, bool Clamp>
-struct RndrTexturePen {
-  RndrTextureSource source;
-};
-
-template <VxmTextureMode Mode, bool Clamp>
-static inline void rndrPenStart(const RndrTexturePen<Mode, Clamp>&, RndrSpan* span, const VxmScanline* row,
-                                int32_t count) {
-  span->carry[0] = row->leftU;
-  span->carryStep[0] = (row->rightU - row->leftU) / count;
-  span->carry[1] = row->leftV;
-  span->carryStep[1] = (row->rightV - row->leftV) / count;
-  span->carry[2] = span->carryStep[2] = 0;
-  if (Mode == RNDR_TEXTURE_SMOOTH) {
-    span->carry[2] = row->leftShade;
-    span->carryStep[2] = (row->rightShade - row->leftShade) / count;
-  }
-}
-
-// Four pixels tested at a time; the texels of those that pass fetched one by one.
-template <VxmTextureMode Mode, bool Clamp>
-static inline void rndrPenPaint(const RndrTexturePen<Mode, Clamp>& pen, RndrSpan* span, const float* depths,
-                                int32_t n) {
-  const uint8_t* const* const lines = pen.source.lines;
-  const int32_t lastColumn = pen.source.lastColumn, lastRow = pen.source.lastRow;
-  const uint8_t* const blueTable = pen.source.blueTable;
-  const uint8_t* const greenTable = pen.source.greenTable;
-  const uint8_t* const redTable = pen.source.redTable;
-  const int32_t uStep = span->carryStep[0], vStep = span->carryStep[1], shadeStep = span->carryStep[2];
-  int32_t u = span->carry[0], v = span->carry[1], shade = span->carry[2];
-  uint8_t* pixel = span->pixel;
-  float* depth = span->depth;
-  auto put = [&](int32_t i) {
-    const uint8_t* texel = rndrTexel<Clamp>(lines, u + i * uStep, v + i * vStep, lastColumn, lastRow);
-    rndrPutTexel<Mode>(pixel + 3 * i, texel, blueTable, greenTable, redTable, shade + i * shadeStep);
-  };
-  int32_t k = 0;
-  for (; k + 4 <= n; k += 4, pixel += 12, depth += 4) {
-    const int pass = rndrDepthQuad(depths + k, depth);
-    if (pass == 15) [[likely]] {
-      put(0), put(1), put(2), put(3);
-    } else {
-      for (int32_t i = 0; i < 4; ++i)
-        if (pass >> i & 1) put(i);
-    }
-    u += 4 * uStep, v += 4 * vStep, shade += 4 * shadeStep;
-  }
-  if (k < n) {
-    const int pass = rndrDepthSome(depths + k, depth, n - k);
-    for (int32_t i = 0; i < n - k; ++i)
-      if (pass >> i & 1) put(i);
-    u += (n - k) * uStep, v += (n - k) * vStep, shade += (n - k) * shadeStep;
-  }
-  span->carry[0] = u, span->carry[1] = v, span->carry[2] = shade;
-  span->pixel = span->pixel + 3 * n;
-  span->depth = span->depth + n;
-}
-
 template <VxmTextureMode Mode>
-static void rndrTextureMode(VxmRenderer* r, const RndrTextureSource& source, bool clamp, bool wide) {
-  const VxmScanline* const first = r->scanlines;
-  const VxmScanline* const end = first + (r->rowCount - 1);
-  if (!r->depthBuffer) {
-    if (clamp)
-      rndrSpansTexture<Mode, false, true>(r, source);
-    else
-      rndrSpansTexture<Mode, false, false>(r, source);
-  } else if (!wide) {
-    if (clamp)
-      rndrSpansTexture<Mode, true, true>(r, source);
-    else
-      rndrSpansTexture<Mode, true, false>(r, source);
-  } else if (clamp) {
-    rndrSpanGroups(r, RndrTexturePen<Mode, true>{source}, first, end);
-  } else {
-    rndrSpanGroups(r, RndrTexturePen<Mode, false>{source}, first, end);
-  }
+static void rndrTextureMode(VxmRenderer* r, const VxmBitmap* texture, int32_t intensity, bool clamp) {
+  const bool depth = r->depthBuffer != nullptr;
+  if (depth && !clamp)
+    rndrSpansTexture<Mode, true, false>(r, texture, intensity);
+  else if (depth)
+    rndrSpansTexture<Mode, true, true>(r, texture, intensity);
+  else if (!clamp)
+    rndrSpansTexture<Mode, false, false>(r, texture, intensity);
+  else
+    rndrSpansTexture<Mode, false, true>(r, texture, intensity);
 }
 
 void rndrFillTexture(VxmRenderer* r, const VxmCorner* c, const VxmBitmap* texture,
@@ -199,11 +111,9 @@ void rndrFillTexture(VxmRenderer* r, const VxmCorner* c, const VxmBitmap* textur
   if (mode == RNDR_TEXTURE_SMOOTH) carry |= RNDR_CARRY_SHADE;
   rndrEdgeSetup(r, c, carry);
 
-  const RndrTextureSource source = rndrTextureSource(texture, mode, intensity);
-  const bool wide = rndrWide(c);
   switch (mode) {
-    case RNDR_TEXTURE_PLAIN: rndrTextureMode<RNDR_TEXTURE_PLAIN>(r, source, clamp, wide); break;
-    case RNDR_TEXTURE_LIT: rndrTextureMode<RNDR_TEXTURE_LIT>(r, source, clamp, wide); break;
-    case RNDR_TEXTURE_SMOOTH: rndrTextureMode<RNDR_TEXTURE_SMOOTH>(r, source, clamp, wide); break;
+    case RNDR_TEXTURE_PLAIN: rndrTextureMode<RNDR_TEXTURE_PLAIN>(r, texture, intensity, clamp); break;
+    case RNDR_TEXTURE_LIT: rndrTextureMode<RNDR_TEXTURE_LIT>(r, texture, intensity, clamp); break;
+    case RNDR_TEXTURE_SMOOTH: rndrTextureMode<RNDR_TEXTURE_SMOOTH>(r, texture, intensity, clamp); break;
   }
 }
