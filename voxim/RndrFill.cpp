@@ -175,13 +175,14 @@ void rndrCheckSpan(const VxmRenderer* r, const VxmScanline* row) {
 // with a depth buffer the spans are drawn in groups of eight rows: the eight chains climb side by
 // side in the lanes of two SSE2 registers, each lane adding exactly as a lone float does, and
 // leave a ladder of each span's depths, a piece of RNDR_PIECE pixels at a time; then each span is
-// painted from its ladder four pixels at a time, tested, stored and coloured together. A group
-// whose spans are short is drawn by the plain loops, which cost it less.
+// painted from its ladder four pixels at a time, tested, stored and coloured together. Narrower
+// facets are drawn by the plain loops, which cost them less.
 
-// The plain loops, over rows `row` .. end - 1.
 template <bool Depth>
-static void rndrSpansFlat(VxmRenderer* r, uint32_t colour, const VxmScanline* row, const VxmScanline* end) {
+static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
   const uint8_t blue = (uint8_t)colour, green = (uint8_t)(colour >> 8), red = (uint8_t)(colour >> 16);
+  const VxmScanline* row = r->scanlines;
+  const VxmScanline* const end = row + (r->rowCount - 1);
   float* const depthBuffer = r->depthBuffer;
   for (; row < end; ++row) {
     uint8_t* pixel = row->leftPixel;
@@ -221,10 +222,11 @@ static inline uint8_t rndrSmoothChannel(int32_t base, int32_t product) {
 }
 
 template <bool Depth>
-static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour, const VxmScanline* row,
-                            const VxmScanline* end) {
+static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
   const int32_t baseB = colour->base[0], baseG = colour->base[1], baseR = colour->base[2];
   const int32_t dirB = colour->directional[0], dirG = colour->directional[1], dirR = colour->directional[2];
+  const VxmScanline* row = r->scanlines;
+  const VxmScanline* const end = row + (r->rowCount - 1);
   float* const depthBuffer = r->depthBuffer;
   for (; row < end; ++row) {
     uint8_t* pixel = row->leftPixel;
@@ -267,7 +269,7 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour, const
 enum {
   RNDR_LANES = 8,   // spans climbing together
   RNDR_PIECE = 64,  // pixels per piece of ladder, a multiple of 4
-  RNDR_SHORT = 16,  // groups whose spans average fewer pixels are drawn plainly
+  RNDR_WIDE = 96,   // facets narrower than this many columns are drawn plainly
 };
 
 struct RndrLadder {
@@ -351,25 +353,28 @@ static inline void rndrPutQuad(uint8_t* pixel, __m128i bytes, int pass) {
     if (pass >> i & 1) std::memcpy(pixel + 3 * i, quad + 3 * i, 3);
 }
 
+// Whether the facet is too narrow for span groups to pay: no span is longer than the facet is
+// wide, and in frames (the target and depths fresh from the frame's set-up, not in the nearest
+// caches) spans of a few dozen pixels are drawn as fast plainly.
+static inline bool rndrNarrow(const VxmCorner* c) {
+  int32_t least = c[0].x, most = c[0].x;
+  for (int k = 1; k < 3; ++k) {
+    if (c[k].x < least) least = c[k].x;
+    if (c[k].x > most) most = c[k].x;
+  }
+  return most - least < RNDR_WIDE;
+}
+
 // Draws the facet's rows with the depth test, RNDR_LANES at a time. A pen is a plain record of
-// the fill's constants with three functions found by overloading: rndrPenStart(pen, span, row,
-// count) sets up span->carry for a span of count > 0 pixels; rndrPenPaint(pen, span, depths, n)
-// paints the span's next n pixels, their depths given; rndrPenPlain(pen, r, row, end) draws rows
-// row .. end - 1 by the plain loop.
+// the fill's constants with two functions found by overloading: rndrPenStart(pen, span, row,
+// count) sets up span->carry for a span of count > 0 pixels, and rndrPenPaint(pen, span, depths,
+// n) paints the span's next n pixels, their depths given.
 template <typename Pen>
 static void rndrSpanGroups(VxmRenderer* r, const Pen& pen) {
   const VxmScanline* const end = r->scanlines + (r->rowCount - 1);
   RndrLadder ladder;
   for (const VxmScanline* row = r->scanlines; row < end; row += RNDR_LANES) {
     const VxmScanline* const last = end - row < RNDR_LANES ? end : row + RNDR_LANES;
-    int32_t spans = 0;
-    std::ptrdiff_t bytes = 0;
-    for (const VxmScanline* s = row; s < last; ++s)
-      if (s->leftPixel < s->rightPixel) ++spans, bytes += s->rightPixel - s->leftPixel;
-    if (bytes < 3 * RNDR_SHORT * spans) {
-      rndrPenPlain(pen, r, row, last);
-      continue;
-    }
     RndrSpan span[RNDR_LANES];
     alignas(16) float first[RNDR_LANES], step[RNDR_LANES];
     int32_t longest = 0;
@@ -408,7 +413,6 @@ static void rndrSpanGroups(VxmRenderer* r, const Pen& pen) {
 // --- Flat colour ---
 
 struct RndrFlatPen {
-  uint32_t colour;
   __m128i quad;  // four pixels of blue, green, red
 };
 
@@ -431,15 +435,14 @@ static inline void rndrPenPaint(const RndrFlatPen& pen, RndrSpan* span, const fl
   span->depth = depth + n;
 }
 
-static inline void rndrPenPlain(const RndrFlatPen& pen, VxmRenderer* r, const VxmScanline* row,
-                                const VxmScanline* end) {
-  rndrSpansFlat<true>(r, pen.colour, row, end);
-}
-
 void rndrFillFlat(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
   rndrEdgeSetup(r, c, r->depthBuffer ? RNDR_CARRY_DEPTH : 0);
   if (!r->depthBuffer) {
-    rndrSpansFlat<false>(r, colour, r->scanlines, r->scanlines + (r->rowCount - 1));
+    rndrSpansFlat<false>(r, colour);
+    return;
+  }
+  if (rndrNarrow(c)) {
+    rndrSpansFlat<true>(r, colour);
     return;
   }
   alignas(16) uint8_t quad[16] = {};
@@ -448,7 +451,7 @@ void rndrFillFlat(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
     quad[k + 1] = (uint8_t)(colour >> 8);
     quad[k + 2] = (uint8_t)(colour >> 16);
   }
-  const RndrFlatPen pen = {colour, _mm_load_si128((const __m128i*)quad)};
+  const RndrFlatPen pen = {_mm_load_si128((const __m128i*)quad)};
   rndrSpanGroups(r, pen);
 }
 
@@ -507,15 +510,14 @@ static inline void rndrPenPaint(const RndrSmoothPen& pen, RndrSpan* span, const 
   span->depth = depth + n;
 }
 
-static inline void rndrPenPlain(const RndrSmoothPen& pen, VxmRenderer* r, const VxmScanline* row,
-                                const VxmScanline* end) {
-  rndrSpansSmooth<true>(r, pen.colour, row, end);
-}
-
 void rndrFillSmooth(VxmRenderer* r, const VxmCorner* c, const VxmSmoothColour* colour) {
   rndrEdgeSetup(r, c, r->depthBuffer ? RNDR_CARRY_DEPTH | RNDR_CARRY_SHADE : RNDR_CARRY_SHADE);
   if (!r->depthBuffer) {
-    rndrSpansSmooth<false>(r, colour, r->scanlines, r->scanlines + (r->rowCount - 1));
+    rndrSpansSmooth<false>(r, colour);
+    return;
+  }
+  if (rndrNarrow(c)) {
+    rndrSpansSmooth<true>(r, colour);
     return;
   }
   const RndrSmoothPen pen = {colour, _mm_setr_epi32(colour->base[0], colour->base[1], colour->base[2], 0)};

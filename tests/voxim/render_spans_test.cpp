@@ -1,6 +1,6 @@
 // render_spans_test.cpp: the span loops draw exactly what the span rule says, pixel for pixel and
-// depth for depth, whichever way they are drawn (long spans in groups of rows from ladders of
-// depths, short ones pixel by pixel). Random facets of every size, overlapping at random depths,
+// depth for depth, whichever way they are drawn (wide facets in groups of rows from ladders of
+// depths, narrow ones pixel by pixel). Random facets of every size, overlapping at random depths,
 // are drawn by each fill into a target and a depth buffer of the test's own, and beside them by a
 // reference written here straight from the rule: per row, depth accumulated pixel by pixel as a
 // float, shade, u and v stepped by truncating integer division, the left end drawn and the right
