@@ -1,7 +1,10 @@
 // RndrFill.cpp: the rasteriser of module Rndr: edge set-up and edge walk into the scanline
-// tables, the colour span loops with their depth test, the wireframe lines, the selection
-// highlight and the inverting rectangle. Every corner given here lies inside the target.
+// tables, the colour span loops with their depth test (plain, or eight rows at a time with SSE2),
+// the wireframe lines, the selection highlight and the inverting rectangle. Every corner given here lies inside the target.
+#include <emmintrin.h>
+
 #include <cstddef>
+#include <cstring>
 
 #include "RndrInternal.h"
 
@@ -166,6 +169,14 @@ void rndrCheckSpan(const VxmRenderer* r, const VxmScanline* row) {
 // Rows firstRow to lastRow - 1: the top row of a facet is never filled. In each row the pixels
 // from the left address up to, not including, the right address; a pixel is written only when
 // its depth is strictly smaller than the buffer's (or always, without a depth buffer).
+//
+// The plain loops go pixel by pixel, accumulating the depth as they go: z, z + dz, (z + dz) + dz,
+// ... That chain of dependent float additions sets the pace of a loop with little else to do, so
+// with a depth buffer the spans are drawn in groups of eight rows: the eight chains climb side by
+// side in the lanes of two SSE2 registers, each lane adding exactly as a lone float does, and
+// leave a ladder of each span's depths, a piece of RNDR_PIECE pixels at a time; then each span is
+// painted from its ladder four pixels at a time, tested, stored and coloured together. Narrower
+// facets are drawn by the plain loops, which cost them less.
 
 template <bool Depth>
 static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
@@ -200,16 +211,6 @@ static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
         pixel[2] = red;
       }
     }
-  }
-}
-
-void rndrFillFlat(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
-  if (r->depthBuffer) {
-    rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH);
-    rndrSpansFlat<true>(r, colour);
-  } else {
-    rndrEdgeSetup(r, c, 0);
-    rndrSpansFlat<false>(r, colour);
   }
 }
 
@@ -263,14 +264,264 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
   }
 }
 
-void rndrFillSmooth(VxmRenderer* r, const VxmCorner* c, const VxmSmoothColour* colour) {
-  if (r->depthBuffer) {
-    rndrEdgeSetup(r, c, RNDR_CARRY_DEPTH | RNDR_CARRY_SHADE);
-    rndrSpansSmooth<true>(r, colour);
-  } else {
-    rndrEdgeSetup(r, c, RNDR_CARRY_SHADE);
-    rndrSpansSmooth<false>(r, colour);
+// --- Span groups ---
+
+enum {
+  RNDR_LANES = 8,   // spans climbing together
+  RNDR_PIECE = 64,  // pixels per piece of ladder, a multiple of 4
+  RNDR_WIDE = 96,   // facets narrower than this many columns are drawn plainly
+};
+
+struct RndrLadder {
+  alignas(16) float depth[RNDR_LANES][RNDR_PIECE];  // [lane][pixel of the piece]
+};
+
+// Writes `steps` depths (rounded up to a multiple of 4) of each lane into the ladder, starting at
+// depth[0] (lanes 0 to 3) and depth[1] (lanes 4 to 7), which it moves on past the last written.
+static void rndrClimb(__m128* depth, const __m128* step, RndrLadder* ladder, int32_t steps) {
+  __m128 low = depth[0], high = depth[1];
+  for (int32_t k = 0; k < steps; k += 4) {
+    __m128 l0 = low, h0 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    __m128 l1 = low, h1 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    __m128 l2 = low, h2 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    __m128 l3 = low, h3 = high;
+    low = _mm_add_ps(low, step[0]), high = _mm_add_ps(high, step[1]);
+    // From four pixels of each lane to four lanes of each pixel.
+    _MM_TRANSPOSE4_PS(l0, l1, l2, l3);
+    _MM_TRANSPOSE4_PS(h0, h1, h2, h3);
+    _mm_store_ps(ladder->depth[0] + k, l0);
+    _mm_store_ps(ladder->depth[1] + k, l1);
+    _mm_store_ps(ladder->depth[2] + k, l2);
+    _mm_store_ps(ladder->depth[3] + k, l3);
+    _mm_store_ps(ladder->depth[4] + k, h0);
+    _mm_store_ps(ladder->depth[5] + k, h1);
+    _mm_store_ps(ladder->depth[6] + k, h2);
+    _mm_store_ps(ladder->depth[7] + k, h3);
   }
+  depth[0] = low, depth[1] = high;
+}
+
+// A span being painted, moved on by each piece. `carry` is the fill's own: the products D * S of
+// the smooth colour fill.
+struct RndrSpan {
+  uint8_t* pixel;
+  float* depth;    // depth-buffer entry of pixel
+  int32_t count;   // pixels left
+  int32_t carry[3], carryStep[3];
+};
+
+// The depth test of four pixels whose ladder depths are at `ladder`: the mask of those strictly
+// nearer than the buffer (bit i for pixel i), whose depths it stores. rndrDepthSome tests the
+// last `some` < 4 pixels of a span.
+static inline int rndrDepthQuad(const float* ladder, float* depth) {
+  const __m128 z = _mm_load_ps(ladder);
+  const int pass = _mm_movemask_ps(_mm_cmplt_ps(z, _mm_loadu_ps(depth)));
+  if (pass == 15) [[likely]] {
+    _mm_storeu_ps(depth, z);
+  } else {
+    for (int i = 0; i < 4; ++i)
+      if (pass >> i & 1) depth[i] = ladder[i];
+  }
+  return pass;
+}
+
+static inline int rndrDepthSome(const float* ladder, float* depth, int32_t some) {
+  int pass = 0;
+  for (int32_t i = 0; i < some; ++i)
+    if (ladder[i] < depth[i]) {
+      depth[i] = ladder[i];
+      pass |= 1 << i;
+    }
+  return pass;
+}
+
+// Writes the pixels of `pass` from twelve bytes, blue, green, red of four pixels: all four with
+// two stores, or one by one.
+static inline void rndrPutQuad(uint8_t* pixel, __m128i bytes, int pass) {
+  if (pass == 15) [[likely]] {
+    _mm_storel_epi64((__m128i*)pixel, bytes);
+    const int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(bytes, 8));
+    std::memcpy(pixel + 8, &last, 4);
+    return;
+  }
+  alignas(16) uint8_t quad[16];
+  _mm_store_si128((__m128i*)quad, bytes);
+  for (int i = 0; i < 4; ++i)
+    if (pass >> i & 1) std::memcpy(pixel + 3 * i, quad + 3 * i, 3);
+}
+
+// Whether the facet is too narrow for span groups to pay: no span is longer than the facet is
+// wide, and in frames (the target and depths fresh from the frame's set-up, not in the nearest
+// caches) spans of a few dozen pixels are drawn as fast plainly.
+static inline bool rndrNarrow(const VxmCorner* c) {
+  int32_t least = c[0].x, most = c[0].x;
+  for (int k = 1; k < 3; ++k) {
+    if (c[k].x < least) least = c[k].x;
+    if (c[k].x > most) most = c[k].x;
+  }
+  return most - least < RNDR_WIDE;
+}
+
+// Draws the facet's rows with the depth test, RNDR_LANES at a time. A pen is a plain record of
+// the fill's constants with two functions found by overloading: rndrPenStart(pen, span, row,
+// count) sets up span->carry for a span of count > 0 pixels, and rndrPenPaint(pen, span, depths,
+// n) paints the span's next n pixels, their depths given.
+template <typename Pen>
+static void rndrSpanGroups(VxmRenderer* r, const Pen& pen) {
+  const VxmScanline* const end = r->scanlines + (r->rowCount - 1);
+  RndrLadder ladder;
+  for (const VxmScanline* row = r->scanlines; row < end; row += RNDR_LANES) {
+    const VxmScanline* const last = end - row < RNDR_LANES ? end : row + RNDR_LANES;
+    RndrSpan span[RNDR_LANES];
+    alignas(16) float first[RNDR_LANES], step[RNDR_LANES];
+    int32_t longest = 0;
+    for (int lane = 0; lane < RNDR_LANES; ++lane) {
+      const VxmScanline* s = row + lane;
+      first[lane] = step[lane] = 0.0f;
+      span[lane].count = 0;
+      if (s >= last || s->leftPixel >= s->rightPixel) continue;
+#if !defined(NDEBUG)
+      rndrCheckSpan(r, s);
+#endif
+      const int32_t count = (int32_t)((s->rightPixel - s->leftPixel) / 3);
+      span[lane].pixel = s->leftPixel;
+      span[lane].depth = r->depthBuffer + s->leftDepthIndex;
+      span[lane].count = count;
+      first[lane] = s->leftDepth;
+      step[lane] = rndrDepthStep(s->leftDepth, s->rightDepth, count);
+      rndrPenStart(pen, &span[lane], s, count);
+      if (count > longest) longest = count;
+    }
+    __m128 depth[2] = {_mm_load_ps(first), _mm_load_ps(first + 4)};
+    const __m128 depthStep[2] = {_mm_load_ps(step), _mm_load_ps(step + 4)};
+    for (int32_t done = 0; done < longest; done += RNDR_PIECE) {
+      const int32_t steps = longest - done < RNDR_PIECE ? longest - done : RNDR_PIECE;
+      rndrClimb(depth, depthStep, &ladder, steps);
+      for (int lane = 0; lane < RNDR_LANES; ++lane) {
+        const int32_t n = span[lane].count < steps ? span[lane].count : steps;
+        if (n <= 0) continue;
+        rndrPenPaint(pen, &span[lane], ladder.depth[lane], n);
+        span[lane].count -= n;
+      }
+    }
+  }
+}
+
+// --- Flat colour ---
+
+struct RndrFlatPen {
+  __m128i quad;  // four pixels of blue, green, red
+};
+
+static inline void rndrPenStart(const RndrFlatPen&, RndrSpan*, const VxmScanline*, int32_t) {}
+
+static inline void rndrPenPaint(const RndrFlatPen& pen, RndrSpan* span, const float* depths, int32_t n) {
+  const __m128i quad = pen.quad;  // a local: the pixel stores cannot change it
+  uint8_t* const pixel = span->pixel;
+  float* const depth = span->depth;
+  int32_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const int pass = rndrDepthQuad(depths + k, depth + k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, quad, pass);
+  }
+  if (k < n) {
+    const int pass = rndrDepthSome(depths + k, depth + k, n - k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, quad, pass);
+  }
+  span->pixel = pixel + 3 * n;
+  span->depth = depth + n;
+}
+
+void rndrFillFlat(VxmRenderer* r, const VxmCorner* c, uint32_t colour) {
+  rndrEdgeSetup(r, c, r->depthBuffer ? RNDR_CARRY_DEPTH : 0);
+  if (!r->depthBuffer) {
+    rndrSpansFlat<false>(r, colour);
+    return;
+  }
+  if (rndrNarrow(c)) {
+    rndrSpansFlat<true>(r, colour);
+    return;
+  }
+  alignas(16) uint8_t quad[16] = {};
+  for (int k = 0; k < 12; k += 3) {
+    quad[k] = (uint8_t)colour;
+    quad[k + 1] = (uint8_t)(colour >> 8);
+    quad[k + 2] = (uint8_t)(colour >> 16);
+  }
+  const RndrFlatPen pen = {_mm_load_si128((const __m128i*)quad)};
+  rndrSpanGroups(r, pen);
+}
+
+// --- Smooth colour ---
+// A pixel's three products D * S, blue, green and red, sit in the lanes of one register; four
+// pixels' channels are packed together, which also saturates them at 255.
+
+struct RndrSmoothPen {
+  const VxmSmoothColour* colour;
+  __m128i base;  // floor(F * A / 256) of blue, green, red, then 0
+};
+
+static inline void rndrPenStart(const RndrSmoothPen& pen, RndrSpan* span, const VxmScanline* row, int32_t count) {
+  const int32_t shadeStep = (row->rightShade - row->leftShade) / count;
+  for (int k = 0; k < 3; ++k) {
+    span->carry[k] = pen.colour->directional[k] * row->leftShade;
+    span->carryStep[k] = pen.colour->directional[k] * shadeStep;
+  }
+}
+
+// Squeezes four pixels of blue, green, red and a zero byte each into the low twelve bytes.
+static inline __m128i rndrSqueeze(__m128i pixels) {
+  const __m128i low = _mm_set_epi32(0, -1, 0, -1);
+  const __m128i pairs = _mm_or_si128(_mm_and_si128(pixels, low), _mm_srli_epi64(_mm_andnot_si128(low, pixels), 8));
+  return _mm_or_si128(_mm_move_epi64(pairs), _mm_slli_si128(_mm_srli_si128(pairs, 8), 6));
+}
+
+// The four pixels from the one whose products are `product`, each the last one's plus `step`.
+static inline __m128i rndrSmoothQuad(__m128i base, __m128i product, __m128i step) {
+  const __m128i p1 = _mm_add_epi32(product, step), p2 = _mm_add_epi32(p1, step), p3 = _mm_add_epi32(p2, step);
+  const __m128i c0 = _mm_add_epi32(base, _mm_srai_epi32(product, 20)), c1 = _mm_add_epi32(base, _mm_srai_epi32(p1, 20));
+  const __m128i c2 = _mm_add_epi32(base, _mm_srai_epi32(p2, 20)), c3 = _mm_add_epi32(base, _mm_srai_epi32(p3, 20));
+  return rndrSqueeze(_mm_packus_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3)));
+}
+
+static inline void rndrPenPaint(const RndrSmoothPen& pen, RndrSpan* span, const float* depths, int32_t n) {
+  const __m128i base = pen.base;
+  const __m128i step = _mm_setr_epi32(span->carryStep[0], span->carryStep[1], span->carryStep[2], 0);
+  const __m128i step4 = _mm_slli_epi32(step, 2);
+  __m128i product = _mm_setr_epi32(span->carry[0], span->carry[1], span->carry[2], 0);
+  for (int k = 0; k < 3; ++k)  // the products after these n pixels, for the next piece
+    span->carry[k] = (int32_t)((uint32_t)span->carry[k] + (uint32_t)n * (uint32_t)span->carryStep[k]);
+  uint8_t* const pixel = span->pixel;
+  float* const depth = span->depth;
+  int32_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const int pass = rndrDepthQuad(depths + k, depth + k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, rndrSmoothQuad(base, product, step), pass);
+    product = _mm_add_epi32(product, step4);
+  }
+  if (k < n) {
+    const int pass = rndrDepthSome(depths + k, depth + k, n - k);
+    if (pass != 0) rndrPutQuad(pixel + 3 * k, rndrSmoothQuad(base, product, step), pass);
+  }
+  span->pixel = pixel + 3 * n;
+  span->depth = depth + n;
+}
+
+void rndrFillSmooth(VxmRenderer* r, const VxmCorner* c, const VxmSmoothColour* colour) {
+  rndrEdgeSetup(r, c, r->depthBuffer ? RNDR_CARRY_DEPTH | RNDR_CARRY_SHADE : RNDR_CARRY_SHADE);
+  if (!r->depthBuffer) {
+    rndrSpansSmooth<false>(r, colour);
+    return;
+  }
+  if (rndrNarrow(c)) {
+    rndrSpansSmooth<true>(r, colour);
+    return;
+  }
+  const RndrSmoothPen pen = {colour, _mm_setr_epi32(colour->base[0], colour->base[1], colour->base[2], 0)};
+  rndrSpanGroups(r, pen);
 }
 
 // --- Wireframe -----------------------------------------------------------------------------------
