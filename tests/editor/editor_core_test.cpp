@@ -69,35 +69,6 @@ TEST(EditorCommandLine, TakesTheFirstQuotedTokenLowerCasedByItsExtension) {
   EXPECT_STREQ(model, "");  // longer than any path: no file
 }
 
-TEST(EditorTitle, NamesTheModelAndMarksEdits) {
-  char title[400];
-  editorTitleText(nullptr, true, title, sizeof title);
-  EXPECT_STREQ(title, "Quirla Model Editor");
-  VxmModel m = {};
-  std::strcpy(m.fileName, "c:\\models\\can.vxm");
-  editorTitleText(&m, false, title, sizeof title);
-  EXPECT_STREQ(title, "Quirla Model Editor - [c:\\models\\can.vxm]");
-  editorTitleText(&m, true, title, sizeof title);
-  EXPECT_STREQ(title, "Quirla Model Editor - [c:\\models\\can.vxm *]");
-}
-
-TEST(EditorLayout, TheSquareFitsBesideTheToolWindowsAndAboveTheStatusLine) {
-  EXPECT_EQ(editorWorkspaceSide(632, 394, 134, 129), 632 - 129 - 134 - 5);  // width bound: 364
-  EXPECT_EQ(editorWorkspaceSide(900, 300, 134, 129), 274);                  // height bound
-  EXPECT_EQ(editorWorkspaceSide(100, 100, 134, 129), 0);
-  EditorRect status, progress;
-  editorStatusRects(635, 400, &status, &progress);
-  EXPECT_EQ(status.top, 384);
-  EXPECT_EQ(status.height, 16);
-  EXPECT_EQ(progress.left, 635 - 158);
-  EXPECT_EQ(progress.width, 158);
-  VxmMatrix scale;
-  editorViewScaleFor(300, 2.0f, &scale);
-  EXPECT_FLOAT_EQ(scale.m[0], (float)(300.0 / (2.0 * 1.1) * 0.5));
-  editorViewScaleFor(300, 0.0f, &scale);  // no model yet: not infinite
-  EXPECT_EQ(scale.m[0], 1.0f);
-}
-
 TEST(EditorDisplay, LightingNeedsColourOrTextureAndSmoothNeedsLightingAndNormals) {
   for (int flags = 0; flags < 16; ++flags)
     for (int lighting = 0; lighting < 2; ++lighting)
@@ -297,24 +268,6 @@ TEST_F(EditorCore, ADragAcrossTheWorkspaceTurnsThreeRadiansAndArrowKeysLockAnAxi
   editorRotateDrag(&s, TOOL_ROTATE_Z, 0.5f, 0.9f, false, false);
   vxmMatRotateZ(&want, -1.5f);
   EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
-}
-
-TEST_F(EditorCore, SnapToAxesRoundsEachAngleToTheNearestQuarterTurn) {
-  const double degree = PI / 180.0;
-  EXPECT_EQ(editorSnapAngle((float)(50 * degree)), 1.5707964f);
-  EXPECT_EQ(editorSnapAngle((float)(40 * degree)), 0.0f);
-  EXPECT_EQ(editorSnapAngle((float)(46 * degree)), 1.5707964f);
-  // 45 degrees as a float lands just below the half way in extended products: it snaps back.
-  EXPECT_EQ(editorSnapAngle((float)(45 * degree)), 0.0f);
-  EXPECT_EQ(editorSnapAngle((float)(-50 * degree)), -1.5707964f);
-  EXPECT_EQ(editorSnapAngle((float)(-44 * degree)), 0.0f);
-  EXPECT_EQ(editorSnapAngle((float)(170 * degree)), 2 * 1.5707964f);
-  ASSERT_TRUE(editorInstallModel(&s, makeSquare()));
-  vxmMatRotateY(&s.rotation, (float)(50 * degree));
-  editorSnapToAxes(&s);
-  VxmMatrix want;
-  vxmMatRotateY(&want, 1.5707964f);
-  for (int i = 0; i < 12; ++i) EXPECT_NEAR(s.rotation.m[i], want.m[i], 1e-6) << i;
 }
 
 TEST_F(EditorCore, TexturePlacementStartsOneTexelPerPixelAndDragsKeepItsLimits) {
