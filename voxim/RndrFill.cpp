@@ -165,6 +165,14 @@ void rndrCheckSpan(const VxmRenderer* r, const VxmScanline* row) {
 }
 #endif
 
+// The low 32 bits of each lane's product (SSE2 multiplies only the even lanes at a time).
+static inline __m128i rndrMulLow(__m128i a, __m128i b) {
+  const __m128i even = _mm_mul_epu32(a, b);
+  const __m128i odd = _mm_mul_epu32(_mm_srli_si128(a, 4), _mm_srli_si128(b, 4));
+  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
 // --- Colour spans --------------------------------------------------------------------------------
 // Rows firstRow to lastRow - 1: the top row of a facet is never filled. In each row the pixels
 // from the left address up to, not including, the right address; a pixel is written only when
@@ -215,16 +223,14 @@ static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
 }
 
 // Smooth colour: per channel base + floor(D * S / 2^20), at most 255, with D * S stepped along
-// the span by D * (shade step).
-static inline uint8_t rndrSmoothChannel(int32_t base, int32_t product) {
-  const int32_t value = base + (product >> 20);
-  return (uint8_t)(value > 255 ? 255 : value);
-}
-
+// the span by D * (shade step). A pixel's three products sit in the lanes of one register,
+// stepped together; its colour is packed from them with saturation at 255 and written as two
+// bytes and one.
 template <bool Depth>
 static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
-  const int32_t baseB = colour->base[0], baseG = colour->base[1], baseR = colour->base[2];
-  const int32_t dirB = colour->directional[0], dirG = colour->directional[1], dirR = colour->directional[2];
+  const __m128i base = _mm_setr_epi32(colour->base[0], colour->base[1], colour->base[2], 0);
+  const __m128i directional =
+      _mm_setr_epi32(colour->directional[0], colour->directional[1], colour->directional[2], 0);
   const VxmScanline* row = r->scanlines;
   const VxmScanline* const end = row + (r->rowCount - 1);
   float* const depthBuffer = r->depthBuffer;
@@ -237,8 +243,8 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
 #endif
     const int32_t count = (int32_t)((stop - pixel) / 3);
     const int32_t shadeStep = (row->rightShade - row->leftShade) / count;
-    int32_t productB = dirB * row->leftShade, productG = dirG * row->leftShade, productR = dirR * row->leftShade;
-    const int32_t stepB = dirB * shadeStep, stepG = dirG * shadeStep, stepR = dirR * shadeStep;
+    __m128i product = rndrMulLow(directional, _mm_set1_epi32(row->leftShade));
+    const __m128i step = rndrMulLow(directional, _mm_set1_epi32(shadeStep));
     float depthStep = 0.0f, depth = 0.0f;
     float* depthEntry = nullptr;
     if (Depth) {
@@ -249,17 +255,19 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
     for (; pixel < stop; pixel += 3) {
       if (!Depth || depth < *depthEntry) {
         if (Depth) *depthEntry = depth;
-        pixel[0] = rndrSmoothChannel(baseB, productB);
-        pixel[1] = rndrSmoothChannel(baseG, productG);
-        pixel[2] = rndrSmoothChannel(baseR, productR);
+        const __m128i value = _mm_add_epi32(base, _mm_srai_epi32(product, 20));
+        const __m128i words = _mm_packs_epi32(value, value);
+        const __m128i bytes = _mm_packus_epi16(words, words);
+        const uint32_t bgr = (uint32_t)_mm_cvtsi128_si32(bytes);
+        const uint16_t blueGreen = (uint16_t)bgr;
+        std::memcpy(pixel, &blueGreen, 2);
+        pixel[2] = (uint8_t)(bgr >> 16);
       }
       if (Depth) {
         ++depthEntry;
         depth += depthStep;
       }
-      productB += stepB;
-      productG += stepG;
-      productR += stepR;
+      product = _mm_add_epi32(product, step);
     }
   }
 }
