@@ -251,6 +251,20 @@ static void shownPath(const char* path, int limit, char* shown) {
   appShortenPath(shown, limit);
 }
 
+// How the Model Info and About dialogs end: OK or Cancel with its own id, the close box as Cancel.
+// Every command counts as handled.
+static INT_PTR endPlainDialog(HWND dialog, UINT message, WPARAM wParam) {
+  if (message == WM_COMMAND) {
+    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+  }
+  if (message == WM_CLOSE) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  return FALSE;
+}
+
 static INT_PTR CALLBACK modelInfoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
@@ -272,14 +286,8 @@ static INT_PTR CALLBACK modelInfoProc(HWND dialog, UINT message, WPARAM wParam, 
       SetFocus(GetDlgItem(dialog, IDOK));
       return FALSE;
     }
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
-      return TRUE;
   }
-  return FALSE;
+  return endPlainDialog(dialog, message, wParam);
 }
 
 static INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -289,13 +297,9 @@ static INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_WEBSITE) appOpenHtmlFile(EDITOR_WEBSITE_ADDRESS, dialog);
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
-      return TRUE;
+      break;
   }
-  return FALSE;
+  return endPlainDialog(dialog, message, wParam);
 }
 
 static void installScreenSaver(void) {
