@@ -81,6 +81,17 @@ static void fillTextureList(void) {
   }
 }
 
+// After Open or New installed `model`: the title, the cursor and the status line as before, the
+// model's textures listed, the tool windows shown, the highlight spread taken from the model.
+static void showInstalledModel(const VxmModel* model, HCURSOR former) {
+  editorUpdateTitle();
+  SetCursor(former);
+  emptyStatus();
+  fillTextureList();
+  showEverything();
+  editor.highlightSpread = model->highlightValue;
+}
+
 bool editorOpenModel(const char* path) {
   HCURSOR former = SetCursor(ew.hourglass);
   appStatusText("Opening Model...");
@@ -91,12 +102,7 @@ bool editorOpenModel(const char* path) {
     appStatusText(editor.statusText);
     return false;
   }
-  editorUpdateTitle();
-  SetCursor(former);
-  emptyStatus();
-  fillTextureList();
-  showEverything();
-  editor.highlightSpread = model->highlightValue;
+  showInstalledModel(model, former);
   return true;
 }
 
@@ -155,12 +161,7 @@ static void commandNew(void) {
     showFailure("Failed to load model file\n'%s'.", file);
     return;
   }
-  editorUpdateTitle();
-  SetCursor(former);
-  emptyStatus();
-  fillTextureList();
-  showEverything();
-  editor.highlightSpread = model->highlightValue;
+  showInstalledModel(model, former);
   afterOpen();
 }
 
