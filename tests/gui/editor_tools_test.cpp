@@ -2,7 +2,7 @@
 // chosen by the whole key-flag value, painting a facet, turning the model and Snap to Axes, Save
 // As without an unapplied texture preview, New on a 3DS file, Copy Display, installing the
 // screensaver on NT and Windows 98, the help page, the texture limit, Open Lights with edited
-// lights, and hostile files through the real commands.
+// lights, hostile files through the real commands, and how Model Info and About end.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -350,28 +350,27 @@ TEST_F(Tools, OpenLightsAsksAboutEditedLightsOnlyAfterTheFileIsChosen) {
   click(w.editMode, EDIT_LIGHTING);
   RECT area = editorLightPreview(w.lighting);
   const POINT mid = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
-  const char* const QUESTION = "LIGHTING has been edited.\n\nDo you wish to save your changes?";
+  // Opens `path`, answering the question about the edited lights with `answer`.
+  auto openLights = [&](const std::string& path, int answer) {
+    post(CMD_OPEN_LIGHTS);
+    choose("Open Lights", path);
+    EXPECT_EQ(box(answer), "LIGHTING has been edited.\n\nDo you wish to save your changes?");
+  };
   std::string first;
   // Cancel: the edited lights stay.
   gesture(w.lighting, mid, {mid.x + 20, mid.y - 10}, MK_LBUTTON);
   const std::vector<uint32_t> edited = pixels(w.lighting, area);
-  post(CMD_OPEN_LIGHTS);
-  choose("Open Lights", dusk);
-  EXPECT_EQ(box(IDCANCEL), QUESTION);
+  openLights(dusk, IDCANCEL);
   drvSync(w.main, DRV_TIMEOUT);
   EXPECT_EQ(pixels(w.lighting, area), edited);
   // No: the chosen lights replace them.
-  post(CMD_OPEN_LIGHTS);
-  choose("Open Lights", dusk);
-  EXPECT_EQ(box(IDNO), QUESTION);
+  openLights(dusk, IDNO);
   drvSync(w.main, DRV_TIMEOUT);
   ASSERT_TRUE(vxmLightLoadVLT(dusk.c_str()));
   EXPECT_EQ(editorLightDifferences(w.lighting, &first), 0) << first;
   // Yes: the edited lights are saved first, then the chosen ones load.
   gesture(w.lighting, mid, {mid.x - 10, mid.y + 20}, MK_LBUTTON);
-  post(CMD_OPEN_LIGHTS);
-  choose("Open Lights", dawn);
-  EXPECT_EQ(box(IDYES), QUESTION);
+  openLights(dawn, IDYES);
   choose("Save Lighting As", kept);
   drvSync(w.main, DRV_TIMEOUT);
   ASSERT_TRUE(vxmLightLoadVLT(dawn.c_str()));
