@@ -131,14 +131,11 @@ std::string description() { return iniValue(stagedFolder() + "\\setup.ini", "Set
 
 // Field n (from 1) of a comma-separated setup.ini value.
 std::string field(const std::string& value, int n) {
-  size_t start = 0;
-  for (int i = 1; i < n; ++i) {
-    start = value.find(',', start);
-    if (start == std::string::npos) return "";
-    ++start;
-  }
-  size_t end = value.find(',', start);
-  return value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  std::istringstream in(value);
+  std::string part;
+  for (int i = 0; i < n; ++i)
+    if (!std::getline(in, part, ',')) return "";
+  return part;
 }
 
 // The entries "1", "2", ... of a setup.ini section, up to the first missing one.
