@@ -1,7 +1,8 @@
 // editor_extras.h: what the editor's GUI suites add to the driver: a scratch installation with the
 // built editor and saver, starting the editor and finding its main and tool windows, the
-// workspace's place by the layout rule, and the frames the library draws in the test process
-// from the same model, matrices and render state, to compare with the editor's window.
+// workspace's place by the layout rule, the frames the library draws in the test process from
+// the same model, matrices and render state, to compare with the editor's window, and the
+// fixture both editor suites build on.
 #pragma once
 
 #include <gtest/gtest.h>
