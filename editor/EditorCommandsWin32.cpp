@@ -81,6 +81,17 @@ static void fillTextureList(void) {
   }
 }
 
+// After Open or New installed `model`: the title, the cursor and the status line as before, the
+// model's textures listed, the tool windows shown, the highlight spread taken from the model.
+static void showInstalledModel(const VxmModel* model, HCURSOR former) {
+  editorUpdateTitle();
+  SetCursor(former);
+  emptyStatus();
+  fillTextureList();
+  showEverything();
+  editor.highlightSpread = model->highlightValue;
+}
+
 bool editorOpenModel(const char* path) {
   HCURSOR former = SetCursor(ew.hourglass);
   appStatusText("Opening Model...");
@@ -91,12 +102,7 @@ bool editorOpenModel(const char* path) {
     appStatusText(editor.statusText);
     return false;
   }
-  editorUpdateTitle();
-  SetCursor(former);
-  emptyStatus();
-  fillTextureList();
-  showEverything();
-  editor.highlightSpread = model->highlightValue;
+  showInstalledModel(model, former);
   return true;
 }
 
@@ -155,12 +161,7 @@ static void commandNew(void) {
     showFailure("Failed to load model file\n'%s'.", file);
     return;
   }
-  editorUpdateTitle();
-  SetCursor(former);
-  emptyStatus();
-  fillTextureList();
-  showEverything();
-  editor.highlightSpread = model->highlightValue;
+  showInstalledModel(model, former);
   afterOpen();
 }
 
@@ -251,6 +252,20 @@ static void shownPath(const char* path, int limit, char* shown) {
   appShortenPath(shown, limit);
 }
 
+// How the Model Info and About dialogs end: OK or Cancel with its own id, the close box as Cancel.
+// Every command counts as handled.
+static INT_PTR endPlainDialog(HWND dialog, UINT message, WPARAM wParam) {
+  if (message == WM_COMMAND) {
+    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+  }
+  if (message == WM_CLOSE) {
+    EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
+  return FALSE;
+}
+
 static INT_PTR CALLBACK modelInfoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
@@ -272,14 +287,8 @@ static INT_PTR CALLBACK modelInfoProc(HWND dialog, UINT message, WPARAM wParam, 
       SetFocus(GetDlgItem(dialog, IDOK));
       return FALSE;
     }
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
-      return TRUE;
   }
-  return FALSE;
+  return endPlainDialog(dialog, message, wParam);
 }
 
 static INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -289,13 +298,9 @@ static INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_WEBSITE) appOpenHtmlFile(EDITOR_WEBSITE_ADDRESS, dialog);
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
-      return TRUE;
+      break;
   }
-  return FALSE;
+  return endPlainDialog(dialog, message, wParam);
 }
 
 static void installScreenSaver(void) {

@@ -120,6 +120,15 @@ static void fillSwatch(HDC dc, const RECT* area, const uint8_t* colour) {
   DeleteObject(brush);
 }
 
+// A tool window's WM_PAINT: `draw` paints into the window between BeginPaint and EndPaint.
+static INT_PTR paintToolWindow(HWND dialog, void (*draw)(HDC dc)) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(dialog, &paint);
+  draw(dc);
+  EndPaint(dialog, &paint);
+  return TRUE;
+}
+
 // --- Edit-mode window -------------------------------------------------------------------------------
 
 void editorShowModeWindow(void) {
@@ -216,13 +225,8 @@ static INT_PTR CALLBACK displayProc(HWND dialog, UINT message, WPARAM wParam, LP
       editorInvalidateWorkspace(false);
       return TRUE;
     }
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = BeginPaint(dialog, &paint);
-      fillSwatch(dc, &ew.backgroundSwatch, editor.backgroundColour);
-      EndPaint(dialog, &paint);
-      return TRUE;
-    }
+    case WM_PAINT:
+      return paintToolWindow(dialog, [](HDC dc) { fillSwatch(dc, &ew.backgroundSwatch, editor.backgroundColour); });
   }
   return toolWindowCommon(dialog, message, lParam);
 }
@@ -336,13 +340,8 @@ static INT_PTR CALLBACK libraryProc(HWND dialog, UINT message, WPARAM wParam, LP
       editorUpdateLibraryControls();
       return TRUE;
     }
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = BeginPaint(dialog, &paint);
-      editorPaintTexturePreview(dc);
-      EndPaint(dialog, &paint);
-      return TRUE;
-    }
+    case WM_PAINT:
+      return paintToolWindow(dialog, editorPaintTexturePreview);
   }
   return toolWindowCommon(dialog, message, lParam);
 }
@@ -358,13 +357,8 @@ static INT_PTR CALLBACK colourProc(HWND dialog, UINT message, WPARAM wParam, LPA
       if (LOWORD(wParam) == IDC_COLOUR_CHANGE) vxmChooseColour(ew.main, editor.currentColour);
       InvalidateRect(dialog, nullptr, TRUE);
       return TRUE;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = BeginPaint(dialog, &paint);
-      fillSwatch(dc, &ew.paintSwatch, editor.currentColour);
-      EndPaint(dialog, &paint);
-      return TRUE;
-    }
+    case WM_PAINT:
+      return paintToolWindow(dialog, [](HDC dc) { fillSwatch(dc, &ew.paintSwatch, editor.currentColour); });
   }
   return toolWindowCommon(dialog, message, lParam);
 }
@@ -473,15 +467,12 @@ static INT_PTR CALLBACK lightingProc(HWND dialog, UINT message, WPARAM wParam, L
     case WM_HSCROLL:
       if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_SPREAD)) scrollSpread(dialog, wParam);
       return TRUE;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = BeginPaint(dialog, &paint);
-      fillSwatch(dc, &ew.ambientSwatch, editor.ambientColour);
-      fillSwatch(dc, &ew.directionalSwatch, editor.directionalColour);
-      editorPaintLightPreview(dc);
-      EndPaint(dialog, &paint);
-      return TRUE;
-    }
+    case WM_PAINT:
+      return paintToolWindow(dialog, [](HDC dc) {
+        fillSwatch(dc, &ew.ambientSwatch, editor.ambientColour);
+        fillSwatch(dc, &ew.directionalSwatch, editor.directionalColour);
+        editorPaintLightPreview(dc);
+      });
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
       if (inLightPreview(lParam)) editorLightButtonDown((int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam), (uint32_t)wParam);

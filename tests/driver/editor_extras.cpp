@@ -8,6 +8,27 @@
 
 #include "app.h"
 
+const char* const EDITOR_TRUNCATED_VXM =
+    "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 3\r\nNumber of facets: 1\r\n"
+    "Number of textures: 0\r\nNumber of texture triangles: 0\r\nVertex normals: No\r\nHighlight: No\r\n"
+    "Highlight Value: 90\r\nTexture List:\r\nVertex list:\r\n0 0 0\r\n1 0";
+const char* const EDITOR_BAD_VLT = "VOXIM Light Format\r\nVersion: 2.10\r\nAmbient Light:\r\nRed x\r\n";
+
+std::string editorLower(std::string text) {
+  for (char& c : text) c = (char)tolower((unsigned char)c);
+  return text;
+}
+
+std::string editorWindowsFolder() {
+  char folder[MAX_PATH] = "";
+  GetWindowsDirectoryA(folder, sizeof folder);
+  return folder;
+}
+
+std::string editorTitled(const std::string& name, bool edited) {
+  return std::string(EDITOR_TITLE) + " - [" + name + (edited ? " *]" : "]");
+}
+
 bool editorMakeInstall(const char* name, EditorInstall* install) {
   SaverInstall saver;
   if (!install || !saverMakeInstall(name, &saver)) return false;
@@ -180,4 +201,63 @@ long editorDifferences(HWND window, int left, int top, const VxmBitmap* bitmap, 
   }
   drvFreePicture(&shot);
   return count;
+}
+
+long editorLightDifferences(HWND lighting, std::string* first) {
+  RECT area = editorLightPreview(lighting);
+  float radius = 0;
+  VxmModel* light = editorMakeLightModel(&radius);
+  VxmBitmap* frame = vxmBitmapCreate(area.right - area.left, area.bottom - area.top, 24);
+  long n = -1;
+  if (light && frame) {
+    light->highlight = false;
+    VxmMatrix scale;
+    editorLightViewScale(frame->width, frame->height, radius, &scale);
+    vxmBitmapFill(frame, nullptr);
+    vxmRenderSetTarget(frame);
+    vxmRenderSetViewMatrix(&scale);
+    vxmRenderSetState(9);
+    vxmRenderClearDepth();
+    if (vxmRenderModel(light)) n = editorDifferences(lighting, area.left, area.top, frame, first);
+  }
+  vxmBitmapFree(frame);
+  vxmModelFree(light);
+  return n;
+}
+
+void EditorFixture::prepare(const char* installName) {
+  ASSERT_TRUE(editorMakeInstall(installName, &install));
+  ASSERT_TRUE(editorTestProcessInit());
+}
+
+void EditorFixture::TearDown() {
+  drvKill(&proc);
+  editorForgetInstall(&install);
+}
+
+long EditorFixture::against(const std::string& path, int32_t flags, std::string* first,
+                            const std::function<void(EditorView&)>& change) {
+  RECT ws = editorWorkspace(w);
+  EditorView view = {};
+  long n = -1;
+  if (editorViewOpen(&view, path, ws.right - ws.left) && editorViewRender(&view, flags)) {
+    if (change) change(view);
+    drvSync(w.main, DRV_TIMEOUT);
+    if (editorViewRender(&view, flags)) n = editorDifferences(w.main, ws.left, ws.top, view.bitmap, first);
+  }
+  editorViewClose(&view);
+  return n;
+}
+
+void EditorFixture::click(HWND dialog, int id) {
+  ASSERT_TRUE(drvPressButton(dialog, id));
+  drvSync(w.main, DRV_TIMEOUT);
+}
+
+std::string EditorFixture::box(int button, const char* title, DrvIcon icon) {
+  DrvMessageBox b;
+  if (!saverWaitBox(proc.id, title, DRV_TIMEOUT, &b)) return "<no box>";
+  EXPECT_STREQ(drvIconName(b.icon), drvIconName(icon));
+  EXPECT_TRUE(drvAnswer(&b, button));
+  return b.text;
 }

@@ -14,12 +14,9 @@
 
 namespace {
 
-const char* const TITLE = "Quirla Model Editor";
-const uint32_t SIX[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF};
-
 // A cube with averaged vertex normals (smooth shading possible) and the highlight as given.
 bool writeSmoothCube(const std::string& path, bool highlight = false, int spread = 90) {
-  if (!saverWriteCube(path, SIX)) return false;
+  if (!saverWriteCube(path, EDITOR_SIX)) return false;
   char text[8192];
   if (!drvReadFile(path.c_str(), text, sizeof text)) return false;
   std::string s = text;
@@ -33,59 +30,14 @@ bool writeSmoothCube(const std::string& path, bool highlight = false, int spread
   return drvWriteFile(path.c_str(), s.c_str());
 }
 
-std::string lower(std::string s) {
-  for (char& c : s) c = (char)tolower((unsigned char)c);
-  return s;
-}
-
-std::string windowsFolder() {
-  char folder[MAX_PATH];
-  GetWindowsDirectoryA(folder, sizeof folder);
-  return folder;
-}
-
-struct Editor : ::testing::Test {
-  EditorInstall install;
-  DrvProcess proc = {};
-  EditorWindowSet w = {};
-
-  void SetUp() override {
-    ASSERT_TRUE(editorMakeInstall("editor main", &install));  // a blank in the path on purpose
-    ASSERT_TRUE(editorTestProcessInit());
-  }
-  void TearDown() override {
-    drvKill(&proc);
-    editorForgetInstall(&install);
-  }
+struct Editor : EditorFixture {
+  void SetUp() override { prepare("editor main"); }  // a blank in the path on purpose
   void start(const std::string& arguments = "") {
     drvKill(&proc);
     ASSERT_TRUE(editorStart(&proc, install, arguments, &w));
   }
-  std::string model(const char* name) const { return install.root + "Models\\" + name; }
   int check(HWND dialog, int id) const { return drvCheckState(drvControl(dialog, id)); }
   bool enabled(HWND dialog, int id) const { return drvIsEnabled(drvControl(dialog, id)); }
-  void click(HWND dialog, int id) {
-    ASSERT_TRUE(drvPressButton(dialog, id));
-    drvSync(w.main, DRV_TIMEOUT);
-  }
-  // The workspace against the library's frame of the model at `flags`; 0 differences expected.
-  long workspaceAgainst(const std::string& path, int32_t flags, std::string* first) {
-    RECT ws = editorWorkspace(w);
-    EditorView view = {};
-    if (!editorViewOpen(&view, path, ws.right - ws.left) || !editorViewRender(&view, flags)) return -1;
-    drvSync(w.main, DRV_TIMEOUT);
-    long n = editorDifferences(w.main, ws.left, ws.top, view.bitmap, first);
-    editorViewClose(&view);
-    return n;
-  }
-  // The box the editor shows, after checking its title and icon, answered with `button`.
-  std::string box(int button = IDOK, const char* title = TITLE, DrvIcon icon = DRV_ICON_EXCLAMATION) {
-    DrvMessageBox b;
-    if (!saverWaitBox(proc.id, title, DRV_TIMEOUT, &b)) return "<no box>";
-    EXPECT_STREQ(drvIconName(b.icon), drvIconName(icon));
-    EXPECT_TRUE(drvAnswer(&b, button));
-    return b.text;
-  }
 };
 
 // --- Start-up and layout -------------------------------------------------------------------------
@@ -93,7 +45,7 @@ struct Editor : ::testing::Test {
 TEST_F(Editor, WithoutAModelItStartsInTheLightingModeAndRecordsItsInstallation) {
   drvRegDeleteValue(HKEY_LOCAL_MACHINE, SAVER_PRODUCT_KEY, "InstallPath");
   start();
-  EXPECT_EQ(editorTitle(w.main), TITLE);
+  EXPECT_EQ(editorTitle(w.main), EDITOR_TITLE);
   char stored[MAX_PATH] = "";
   ASSERT_TRUE(drvRegGetString(HKEY_LOCAL_MACHINE, SAVER_PRODUCT_KEY, "InstallPath", stored, sizeof stored));
   EXPECT_EQ(std::string(stored) + (install.root.back() == '\\' && stored[strlen(stored) - 1] != '\\' ? "\\" : ""),
@@ -117,7 +69,7 @@ TEST_F(Editor, WithoutAModelItStartsInTheLightingModeAndRecordsItsInstallation) 
   EXPECT_EQ(lit.right, client.right);
   EXPECT_EQ(lit.top, 0);
   std::string first;
-  EXPECT_EQ(workspaceAgainst("", 0, &first), 0) << first;
+  EXPECT_EQ(against("", 0, &first), 0) << first;
   // Fourteen tips for the tool windows' controls.
   HWND tips = drvFindWindow("tooltips_class32", nullptr, proc.id);
   if (!tips) tips = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr);
@@ -128,41 +80,25 @@ TEST_F(Editor, WithoutAModelItStartsInTheLightingModeAndRecordsItsInstallation) 
 }
 
 TEST_F(Editor, TheLightPreviewIsTheLibrarysFrameOfTheLightModel) {
-  ASSERT_TRUE(saverWriteLights(install.root + "Lights\\sunset.vlt", 0x402010, 0xFFC080, 0.5f, -1.0f, 0.25f));
-  for (const char* arguments : {"", "\"Lights\\sunset.vlt\""}) {
-    SCOPED_TRACE(arguments);
-    start(std::string(arguments) == "" ? "" : "\"" + install.root + "Lights\\sunset.vlt\"");
-    EXPECT_EQ(editorTitle(w.main), TITLE);
+  const std::string sunset = install.root + "Lights\\sunset.vlt";
+  ASSERT_TRUE(saverWriteLights(sunset, 0x402010, 0xFFC080, 0.5f, -1.0f, 0.25f));
+  for (bool fromFile : {false, true}) {
+    SCOPED_TRACE(fromFile ? "sunset.vlt" : "default lights");
+    start(fromFile ? "\"" + sunset + "\"" : "");
+    EXPECT_EQ(editorTitle(w.main), EDITOR_TITLE);
     EXPECT_TRUE(drvIsVisible(w.lighting));
-    if (*arguments) {
-      ASSERT_TRUE(vxmLightLoadVLT((install.root + "Lights\\sunset.vlt").c_str()));
+    if (fromFile) {
+      ASSERT_TRUE(vxmLightLoadVLT(sunset.c_str()));
     } else {
       editorDefaultLights();
     }
-    RECT area = editorLightPreview(w.lighting);
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    float radius = 0;
-    VxmModel* light = editorMakeLightModel(&radius);
-    ASSERT_NE(light, nullptr);
-    light->highlight = false;
-    VxmMatrix scale;
-    editorLightViewScale(width, height, radius, &scale);
-    VxmBitmap* frame = vxmBitmapCreate(width, height, 24);
-    vxmBitmapFill(frame, nullptr);
-    vxmRenderSetTarget(frame);
-    vxmRenderSetViewMatrix(&scale);
-    vxmRenderSetState(9);
-    vxmRenderClearDepth();
-    ASSERT_TRUE(vxmRenderModel(light));
     std::string first;
-    EXPECT_EQ(editorDifferences(w.lighting, area.left, area.top, frame, &first), 0) << first;
-    vxmBitmapFree(frame);
-    vxmModelFree(light);
+    EXPECT_EQ(editorLightDifferences(w.lighting, &first), 0) << first;
   }
 }
 
 TEST_F(Editor, TheWorkspaceStaysSquareAndTheWindowAtLeast450Wide) {
-  ASSERT_TRUE(saverWriteCube(model("cube.vxm"), SIX));
+  ASSERT_TRUE(saverWriteCube(model("cube.vxm"), EDITOR_SIX));
   start("\"" + model("cube.vxm") + "\"");
   std::string first;
   for (SIZE size : {SIZE{900, 440}, SIZE{520, 700}, SIZE{640, 440}}) {
@@ -182,7 +118,7 @@ TEST_F(Editor, TheWorkspaceStaysSquareAndTheWindowAtLeast450Wide) {
       EXPECT_EQ(side, client.right - (colour.right - colour.left) - ws.left - 5);
     }
     EXPECT_EQ(colour.left, client.right - (colour.right - colour.left));
-    EXPECT_EQ(workspaceAgainst(model("cube.vxm"), 7, &first), 0) << first;
+    EXPECT_EQ(against(model("cube.vxm"), 7, &first), 0) << first;
   }
   // Dragging an edge: the rectangle is held at 450 wide and down to the lighting window plus 24.
   RECT mainRect, lightRect;
@@ -201,27 +137,27 @@ TEST_F(Editor, TheWorkspaceStaysSquareAndTheWindowAtLeast450Wide) {
 TEST_F(Editor, AQuotedModelWithBlanksOpensLowerCasedInTheColourMode) {
   ASSERT_TRUE(drvMakeFolders((install.root + "My Models").c_str()));
   const std::string path = install.root + "My Models\\Cube Model.VXM";
-  ASSERT_TRUE(saverWriteCube(path, SIX));
+  ASSERT_TRUE(saverWriteCube(path, EDITOR_SIX));
   start("\"" + path + "\"");
-  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(path) + "]");
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(path)));
   EXPECT_TRUE(drvIsVisible(w.colour));
   EXPECT_FALSE(drvIsVisible(w.lighting));
   EXPECT_EQ(check(w.editMode, 1043), BST_CHECKED);
   for (int id : {1054, 1055, 1056}) EXPECT_EQ(check(w.display, id), BST_CHECKED) << id;
   EXPECT_FALSE(enabled(w.display, 1057));  // no vertex normals
   std::string first;
-  EXPECT_EQ(workspaceAgainst(path, 7, &first), 0) << first;
+  EXPECT_EQ(against(path, 7, &first), 0) << first;
 }
 
 TEST_F(Editor, OnlyTheFirstOfTwoNamesCountsAndALightFileLoadsNoModel) {
-  ASSERT_TRUE(saverWriteCube(model("a.vxm"), SIX));
+  ASSERT_TRUE(saverWriteCube(model("a.vxm"), EDITOR_SIX));
   ASSERT_TRUE(saverWriteLights(install.root + "Lights\\b.vlt", 0x102030, 0x405060));
   start("\"" + model("a.vxm") + "\" \"" + install.root + "Lights\\b.vlt\"");
-  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(model("a.vxm")) + "]");
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(model("a.vxm"))));
   std::string first;
-  EXPECT_EQ(workspaceAgainst(model("a.vxm"), 7, &first), 0) << first;  // default lights
+  EXPECT_EQ(against(model("a.vxm"), 7, &first), 0) << first;  // default lights
   start("\"" + install.root + "Lights\\b.vlt\" \"" + model("a.vxm") + "\"");
-  EXPECT_EQ(editorTitle(w.main), TITLE);
+  EXPECT_EQ(editorTitle(w.main), EDITOR_TITLE);
   EXPECT_TRUE(drvIsVisible(w.lighting));
 }
 
@@ -231,18 +167,14 @@ TEST_F(Editor, FilesThatFailToLoadAreReportedAndTheEditorRunsOn) {
     std::string bytes;
     const char* format;
   };
-  const std::string header =
-      "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 3\r\nNumber of facets: 1\r\n"
-      "Number of textures: 0\r\nNumber of texture triangles: 0\r\nVertex normals: No\r\nHighlight: No\r\n"
-      "Highlight Value: 90\r\nTexture List:\r\nVertex list:\r\n";
   const Case cases[] = {
-      {"truncated.vxm", header + "0 0 0\r\n1 0", "Failed to open model\n'%s'."},
+      {"truncated.vxm", EDITOR_TRUNCATED_VXM, "Failed to open model\n'%s'."},
       {"huge.vxm",
        "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 2000000000\r\nNumber of facets: 2000000000\r\n",
        "Failed to open model\n'%s'."},
       {"picture.vxm", "BM6\x01\x01\x01 not a model at all", "Failed to open model\n'%s'."},
       {"missing.vxm", "", "Failed to open model\n'%s'."},
-      {"bad.vlt", "VOXIM Light Format\r\nVersion: 2.10\r\nAmbient Light:\r\nRed x\r\n", "Failed to load lights\n'%s'."},
+      {"bad.vlt", EDITOR_BAD_VLT, "Failed to load lights\n'%s'."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -253,12 +185,12 @@ TEST_F(Editor, FilesThatFailToLoadAreReportedAndTheEditorRunsOn) {
     std::string line = "\"" + install.exe + "\" \"" + path + "\"";
     ASSERT_TRUE(saverStart(&proc, line));
     char expected[600];
-    snprintf(expected, sizeof expected, c.format, lower(path).c_str());
+    snprintf(expected, sizeof expected, c.format, editorLower(path).c_str());
     EXPECT_EQ(box(), expected);
     HWND main = saverWaitWindow("Quirla", nullptr, proc.id, DRV_TIMEOUT);
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(drvSync(main, DRV_TIMEOUT));
-    EXPECT_EQ(editorTitle(main), TITLE);
+    EXPECT_EQ(editorTitle(main), EDITOR_TITLE);
     EXPECT_TRUE(drvIsRunning(&proc));
     drvKill(&proc);
   }
@@ -356,7 +288,7 @@ TEST_F(Editor, DisplayOptionsLightingNeedsColourOrTextureAndSmoothNeedsNormals) 
     click(w.display, s.click);
     EXPECT_EQ(enabled(w.display, 1056), s.lightingEnabled);
     EXPECT_EQ(enabled(w.display, 1057), s.smoothEnabled);
-    EXPECT_EQ(workspaceAgainst(model("smooth.vxm"), s.flags, &first), 0) << first;
+    EXPECT_EQ(against(model("smooth.vxm"), s.flags, &first), 0) << first;
   }
 }
 
@@ -383,18 +315,12 @@ TEST_F(Editor, TheSpreadScrollBarMovesByLinesPagesAndThumbWithinZeroToHundred) {
     ASSERT_TRUE(drvScrollPos(bar, &position));
     EXPECT_EQ(position, m.expected) << m.code;
   }
-  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(model("shiny.vxm")) + " *]");
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(model("shiny.vxm")), true));
   // The model is drawn with the spread now set (released thumb: the workspace is redrawn).
   ASSERT_TRUE(drvSend(w.lighting, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), (LPARAM)bar, nullptr));
-  RECT ws = editorWorkspace(w);
-  EditorView view = {};
-  ASSERT_TRUE(editorViewOpen(&view, model("shiny.vxm"), ws.right - ws.left));
-  view.state.model->highlightValue = 1;
-  ASSERT_TRUE(editorViewRender(&view, 7));
-  drvSync(w.main, DRV_TIMEOUT);
   std::string first;
-  EXPECT_EQ(editorDifferences(w.main, ws.left, ws.top, view.bitmap, &first), 0) << first;
-  editorViewClose(&view);
+  EXPECT_EQ(against(model("shiny.vxm"), 7, &first, [](EditorView& v) { v.state.model->highlightValue = 1; }), 0)
+      << first;
   // Unticking the highlight disables the bar.
   click(w.lighting, 1058);
   EXPECT_FALSE(enabled(w.lighting, 1059));
@@ -434,7 +360,7 @@ TEST_F(Editor, ClosingAsksForEditedLightsThenTheModelAndCancelKeepsItRunning) {
   EXPECT_EQ(box(IDCANCEL), MODEL);
   drvSync(w.main, DRV_TIMEOUT);
   EXPECT_TRUE(drvIsRunning(&proc));
-  EXPECT_EQ(editorTitle(w.main), std::string(TITLE) + " - [" + lower(model("edit.vxm")) + " *]");
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(model("edit.vxm")), true));
   // No and No: the editor ends with code 0.
   close();
   EXPECT_EQ(box(IDNO), LIGHTS);
@@ -447,7 +373,7 @@ TEST_F(Editor, ClosingAsksForEditedLightsThenTheModelAndCancelKeepsItRunning) {
 // --- The saver's copy and the saver's button ---------------------------------------------------------
 
 TEST_F(Editor, StartUpKeepsTheSystemsCopyOfTheSaverCurrent) {
-  const std::string target = windowsFolder() + "\\Quirla.scr";
+  const std::string target = editorWindowsFolder() + "\\Quirla.scr";
   const std::string source = install.root + "App\\Quirla.scr";
   DeleteFileA(target.c_str());
   start();
@@ -494,7 +420,7 @@ TEST_F(Editor, TheSaversEditorButtonOpensTheRealEditorOnItsModel) {
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(drvSync(dialog, DRV_TIMEOUT));
   ASSERT_TRUE(drvPressButton(dialog, 1083));
-  const std::string title = std::string(TITLE) + " - [" + lower(path) + "]";
+  const std::string title = editorTitled(editorLower(path));
   HWND main = saverWaitWindow("Quirla", title.c_str(), 0, DRV_TIMEOUT);
   EXPECT_NE(main, nullptr);
   if (main) {

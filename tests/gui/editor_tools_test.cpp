@@ -2,7 +2,7 @@
 // chosen by the whole key-flag value, painting a facet, turning the model and Snap to Axes, Save
 // As without an unapplied texture preview, New on a 3DS file, Copy Display, installing the
 // screensaver on NT and Windows 98, the help page, the texture limit, Open Lights with edited
-// lights, and hostile files through the real commands.
+// lights, hostile files through the real commands, and how Model Info and About end.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,35 +12,24 @@
 #include <string>
 #include <vector>
 
+#include "ChunkBytes.h"
+#include "TestSupport.h"
 #include "editor_extras.h"
 
 namespace {
 
-const char* const TITLE = "Quirla Model Editor";
-const uint32_t SIX[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF};
 const int SIDE = 300;  // every test works in a workspace of this side
 const float QUARTER = 1.5707964f;
 enum : int {
-  CMD_OPEN_TEXTURE = 40003, CMD_OPEN_LIGHTS = 40014, CMD_CONTENTS = 40017, CMD_SNAP = 40019,
+  CMD_OPEN_TEXTURE = 40003, CMD_OPEN_LIGHTS = 40014, CMD_CONTENTS = 40017, CMD_ABOUT = 40018, CMD_SNAP = 40019,
   CMD_COPY_DISPLAY = 40027, CMD_EDIT_TEXTURE = 40035, CMD_SCREENSAVER = 40041, CMD_NEW = 40059,
-  CMD_OPEN = 40060, CMD_SAVE_AS = 40061,
+  CMD_MODEL_INFO = 40058, CMD_OPEN = 40060, CMD_SAVE_AS = 40061,
   EDIT_COLOUR = 1043, EDIT_TEXTURE = 1042, EDIT_LIGHTING = 1044, APPLY = 1046,
 };
 
-// --- 3DS chunk streams -----------------------------------------------------------------------------
-
-std::string u16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
-std::string u32(uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); }
-std::string f32(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return u32(bits);
-}
-std::string chunk(unsigned id, const std::string& body) { return u16(id) + u32(uint32_t(6 + body.size())) + body; }
-
 // A cube from -1 to 1 whose twelve faces use the material "paint" of colour 0xRRGGBB.
 std::string cube3ds(uint32_t colour) {
-  std::string vertices = u16(8), faces = u16(12), listed = std::string("paint") + '\0' + u16(12);
+  std::string vertices = u16(8), faces = u16(12), listed = str("paint") + u16(12);
   for (int i = 0; i < 8; ++i) vertices += f32(i & 1 ? 1.f : -1.f) + f32(i & 2 ? 1.f : -1.f) + f32(i & 4 ? 1.f : -1.f);
   const int quads[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
   for (int q = 0; q < 6; ++q) {
@@ -50,29 +39,9 @@ std::string cube3ds(uint32_t colour) {
   }
   const std::string rgb{char(colour >> 16), char(colour >> 8), char(colour)};
   const std::string paint =
-      chunk(0xAFFF, chunk(0xA000, std::string("paint") + '\0') + chunk(0xA020, chunk(0x0011, rgb)));
+      chunk(0xAFFF, chunk(0xA000, str("paint")) + chunk(0xA020, chunk(0x0011, rgb)));
   const std::string mesh = chunk(0x4110, vertices) + chunk(0x4120, faces + chunk(0x4130, listed));
-  return chunk(0x4D4D, chunk(0x3D3D, paint + chunk(0x4000, std::string("cube") + '\0' + chunk(0x4100, mesh))));
-}
-
-bool writeBytes(const std::string& path, const std::string& bytes) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  bool ok = f != INVALID_HANDLE_VALUE && WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
-            written == bytes.size();
-  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-  return ok;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s) c = (char)tolower((unsigned char)c);
-  return s;
-}
-
-std::string windowsFolder() {
-  char folder[MAX_PATH] = "";
-  GetWindowsDirectoryA(folder, sizeof folder);
-  return folder;
+  return chunk(0x4D4D, chunk(0x3D3D, paint + chunk(0x4000, str("cube") + chunk(0x4100, mesh))));
 }
 
 // Pixels of a rectangle of a window's client area.
@@ -86,26 +55,17 @@ std::vector<uint32_t> pixels(HWND window, const RECT& area) {
   return out;
 }
 
-struct Tools : ::testing::Test {
-  EditorInstall install;
-  DrvProcess proc = {};
-  EditorWindowSet w = {};
+struct Tools : EditorFixture {
   RECT ws = {};
   std::string cube;
 
   void SetUp() override {
-    ASSERT_TRUE(editorMakeInstall("editor tools", &install));
-    ASSERT_TRUE(editorTestProcessInit());
+    ASSERT_NO_FATAL_FAILURE(prepare("editor tools"));
     cube = model("cube.vxm");
-    ASSERT_TRUE(saverWriteCube(cube, SIX));
+    ASSERT_TRUE(saverWriteCube(cube, EDITOR_SIX));
     // The real pointer stays off the editor: Wine turns a released capture into a move there.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
   }
-  void TearDown() override {
-    drvKill(&proc);
-    editorForgetInstall(&install);
-  }
-  std::string model(const char* name) const { return install.root + "Models\\" + name; }
 
   // Starts the editor on `path` and sizes the main window for a workspace of SIDE pixels.
   void start(const std::string& path) {
@@ -124,16 +84,9 @@ struct Tools : ::testing::Test {
     ws = editorWorkspace(w);
     ASSERT_EQ(ws.right - ws.left, SIDE);
   }
-  std::string titled(const std::string& name, bool edited = false) const {
-    return std::string(TITLE) + " - [" + name + (edited ? " *]" : "]");
-  }
   POINT centre(int dx = 0, int dy = 0) const { return {(ws.left + ws.right) / 2 + dx, (ws.top + ws.bottom) / 2 + dy}; }
   void command(int id) { ASSERT_TRUE(drvSend(w.main, WM_COMMAND, id, 0, nullptr)); }
   void post(int id) { ASSERT_TRUE(PostMessageA(w.main, WM_COMMAND, id, 0)); }
-  void click(HWND dialog, int id) {
-    ASSERT_TRUE(drvPressButton(dialog, id));
-    drvSync(w.main, DRV_TIMEOUT);
-  }
   void mouse(HWND window, UINT message, POINT p, WPARAM keys) {
     ASSERT_TRUE(drvSend(window, message, keys, MAKELPARAM(p.x, p.y), nullptr));
   }
@@ -149,19 +102,6 @@ struct Tools : ::testing::Test {
   }
   void ctrlClick(POINT p) { gesture(w.main, p, p, MK_LBUTTON | MK_CONTROL); }
 
-  // The workspace against the library's frame of `path`, after `change` edited the test's own
-  // state (its renderer is set up for picking when it runs). Differences; -1 when not drawn.
-  long against(const std::string& path, int32_t flags, std::string* first,
-               const std::function<void(EditorView&)>& change = nullptr) {
-    EditorView view = {};
-    long n = -1;
-    if (editorViewOpen(&view, path, SIDE) && editorViewRender(&view, flags)) {
-      if (change) change(view);
-      if (editorViewRender(&view, flags)) n = editorDifferences(w.main, ws.left, ws.top, view.bitmap, first);
-    }
-    editorViewClose(&view);
-    return n;
-  }
   // The facet the test's view shows under client point p (y counted up from the bottom row).
   int pick(EditorView& view, POINT p) const {
     return vxmSelectionPick(view.state.selection, p.x - ws.left, SIDE - (p.y - ws.top));
@@ -172,38 +112,6 @@ struct Tools : ::testing::Test {
     vxmMatMultiplyInPlace(&view.state.model->matrix, &rotation);
   }
 
-  // The light preview against the library's frame of the light model under the lights now set
-  // in the test process.
-  long lightAgainst(std::string* first) {
-    RECT area = editorLightPreview(w.lighting);
-    float radius = 0;
-    VxmModel* light = editorMakeLightModel(&radius);
-    VxmBitmap* frame = vxmBitmapCreate(area.right - area.left, area.bottom - area.top, 24);
-    long n = -1;
-    if (light && frame) {
-      light->highlight = false;
-      VxmMatrix scale;
-      editorLightViewScale(frame->width, frame->height, radius, &scale);
-      vxmBitmapFill(frame, nullptr);
-      vxmRenderSetTarget(frame);
-      vxmRenderSetViewMatrix(&scale);
-      vxmRenderSetState(9);
-      vxmRenderClearDepth();
-      if (vxmRenderModel(light)) n = editorDifferences(w.lighting, area.left, area.top, frame, first);
-    }
-    vxmBitmapFree(frame);
-    vxmModelFree(light);
-    return n;
-  }
-
-  // The box the editor shows, after checking its title and icon, answered with `button`.
-  std::string box(int button = IDOK, const char* title = TITLE, DrvIcon icon = DRV_ICON_EXCLAMATION) {
-    DrvMessageBox b;
-    if (!saverWaitBox(proc.id, title, DRV_TIMEOUT, &b)) return "<no box>";
-    EXPECT_STREQ(drvIconName(b.icon), drvIconName(icon));
-    EXPECT_TRUE(drvAnswer(&b, button));
-    return b.text;
-  }
   // Waits for the file dialog `title` and chooses `path` in it.
   void choose(const char* title, const std::string& path) {
     HWND files = saverWaitWindow("#32770", title, proc.id, DRV_TIMEOUT);
@@ -235,7 +143,7 @@ TEST_F(Tools, TheWholeKeyFlagValueChoosesTheTool) {
     gesture(w.main, centre(30, 20), centre(-60, 40), p.keys);
     EXPECT_EQ(against(cube, 7, &first), 0) << first;
   }
-  EXPECT_EQ(editorTitle(w.main), titled(lower(cube)));
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(cube)));
   // The primary button alone, across the whole workspace: a turn of -3 radians about Y.
   click(w.editMode, EDIT_COLOUR);
   gesture(w.main, {ws.left, centre().y}, {ws.right, centre().y}, MK_LBUTTON);
@@ -252,10 +160,10 @@ TEST_F(Tools, TheWholeKeyFlagValueChoosesTheTool) {
   for (WPARAM keys : {3, 13, 9, 10}) {
     SCOPED_TRACE(keys);
     gesture(w.lighting, mid, {mid.x + 15, mid.y + 10}, keys);
-    EXPECT_EQ(lightAgainst(&first), 0) << first;
+    EXPECT_EQ(editorLightDifferences(w.lighting, &first), 0) << first;
   }
   gesture(w.lighting, mid, {mid.x + 15, mid.y + 10}, MK_LBUTTON);
-  EXPECT_GT(lightAgainst(&first), 0);
+  EXPECT_GT(editorLightDifferences(w.lighting, &first), 0);
 }
 
 TEST_F(Tools, CtrlClickPaintsTheFacetUnderThePointerInTheCurrentColour) {
@@ -273,7 +181,7 @@ TEST_F(Tools, CtrlClickPaintsTheFacetUnderThePointerInTheCurrentColour) {
             0)
       << first;
   EXPECT_GE(painted, 0);
-  EXPECT_EQ(editorTitle(w.main), titled(lower(cube), true));
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(cube), true));
 }
 
 TEST_F(Tools, SnapToAxesTurnsEachAngleToTheNearestQuarter) {
@@ -326,7 +234,7 @@ TEST_F(Tools, SaveAsKeepsThePaintAndLeavesOutAnUnappliedTexturePreview) {
   post(CMD_SAVE_AS);
   choose("Save Model As", unapplied);
   drvSync(w.main, DRV_TIMEOUT);
-  EXPECT_EQ(editorTitle(w.main), titled(unapplied));
+  EXPECT_EQ(editorTitle(w.main), editorTitled(unapplied));
   // Apply makes the preview part of the model: the second file has it.
   pixels(w.main, ws);  // the preview is put on the facets when the workspace is drawn
   click(w.library, APPLY);
@@ -353,12 +261,12 @@ TEST_F(Tools, SaveAsKeepsThePaintAndLeavesOutAnUnappliedTexturePreview) {
 
 TEST_F(Tools, NewOnA3dsFileMakesAnUntitledGreyModel) {
   const std::string mesh = model("red cube.3ds");
-  ASSERT_TRUE(writeBytes(mesh, cube3ds(0xFF0000)));
+  ASSERT_TRUE(testWriteFile(mesh, cube3ds(0xFF0000)));
   start(cube);
   post(CMD_NEW);
   choose("Choose Base Model", mesh);
   drvSync(w.main, DRV_TIMEOUT);
-  EXPECT_EQ(editorTitle(w.main), titled("Untitled.vxm"));
+  EXPECT_EQ(editorTitle(w.main), editorTitled("Untitled.vxm"));
   std::string first;
   bool wasRed = false;
   EXPECT_EQ(against(mesh, 7, &first, [&](EditorView& v) {
@@ -378,8 +286,9 @@ TEST_F(Tools, CopyDisplayPutsTheWorkspaceOnTheClipboardAsA24BitDib) {
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
   CloseClipboard();
-  command(CMD_COPY_DISPLAY);
+  // Capturing draws the turned model now; Copy Display copies the frame last drawn.
   const std::vector<uint32_t> shown = pixels(w.main, ws);
+  command(CMD_COPY_DISPLAY);
   ASSERT_EQ(shown.size(), (size_t)SIDE * SIDE);
   ASSERT_TRUE(OpenClipboard(nullptr));
   HANDLE data = GetClipboardData(CF_DIB);
@@ -429,7 +338,7 @@ TEST_F(Tools, TheTwelfthTextureIsRefusedBeforeAnyDialog) {
   EXPECT_EQ(box(), "Maximum number of images already opened.\n\nYou must delete one or more before opening a new one.");
   drvSync(w.main, DRV_TIMEOUT);
   EXPECT_EQ(drvFindWindow("#32770", "Open Texture", proc.id), nullptr);
-  EXPECT_EQ(editorTitle(w.main), titled(lower(full)));
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(full)));
 }
 
 TEST_F(Tools, OpenLightsAsksAboutEditedLightsOnlyAfterTheFileIsChosen) {
@@ -441,32 +350,31 @@ TEST_F(Tools, OpenLightsAsksAboutEditedLightsOnlyAfterTheFileIsChosen) {
   click(w.editMode, EDIT_LIGHTING);
   RECT area = editorLightPreview(w.lighting);
   const POINT mid = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
-  const char* const QUESTION = "LIGHTING has been edited.\n\nDo you wish to save your changes?";
+  // Opens `path`, answering the question about the edited lights with `answer`.
+  auto openLights = [&](const std::string& path, int answer) {
+    post(CMD_OPEN_LIGHTS);
+    choose("Open Lights", path);
+    EXPECT_EQ(box(answer), "LIGHTING has been edited.\n\nDo you wish to save your changes?");
+  };
   std::string first;
   // Cancel: the edited lights stay.
   gesture(w.lighting, mid, {mid.x + 20, mid.y - 10}, MK_LBUTTON);
   const std::vector<uint32_t> edited = pixels(w.lighting, area);
-  post(CMD_OPEN_LIGHTS);
-  choose("Open Lights", dusk);
-  EXPECT_EQ(box(IDCANCEL), QUESTION);
+  openLights(dusk, IDCANCEL);
   drvSync(w.main, DRV_TIMEOUT);
   EXPECT_EQ(pixels(w.lighting, area), edited);
   // No: the chosen lights replace them.
-  post(CMD_OPEN_LIGHTS);
-  choose("Open Lights", dusk);
-  EXPECT_EQ(box(IDNO), QUESTION);
+  openLights(dusk, IDNO);
   drvSync(w.main, DRV_TIMEOUT);
   ASSERT_TRUE(vxmLightLoadVLT(dusk.c_str()));
-  EXPECT_EQ(lightAgainst(&first), 0) << first;
+  EXPECT_EQ(editorLightDifferences(w.lighting, &first), 0) << first;
   // Yes: the edited lights are saved first, then the chosen ones load.
   gesture(w.lighting, mid, {mid.x - 10, mid.y + 20}, MK_LBUTTON);
-  post(CMD_OPEN_LIGHTS);
-  choose("Open Lights", dawn);
-  EXPECT_EQ(box(IDYES), QUESTION);
+  openLights(dawn, IDYES);
   choose("Save Lighting As", kept);
   drvSync(w.main, DRV_TIMEOUT);
   ASSERT_TRUE(vxmLightLoadVLT(dawn.c_str()));
-  EXPECT_EQ(lightAgainst(&first), 0) << first;
+  EXPECT_EQ(editorLightDifferences(w.lighting, &first), 0) << first;
   ASSERT_TRUE(vxmLightLoadVLT(kept.c_str()));
   EXPECT_EQ(vxmLightGetAmbient(), 0x402010u);  // dusk's colours, turned by the drag
   EXPECT_EQ(vxmLightGetDirectional(), 0xFFC080u);
@@ -477,10 +385,6 @@ TEST_F(Tools, OpenLightsAsksAboutEditedLightsOnlyAfterTheFileIsChosen) {
 }
 
 TEST_F(Tools, HostileFilesAreRefusedAndChangeNothing) {
-  const std::string header =
-      "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 3\r\nNumber of facets: 1\r\n"
-      "Number of textures: 0\r\nNumber of texture triangles: 0\r\nVertex normals: No\r\nHighlight: No\r\n"
-      "Highlight Value: 90\r\nTexture List:\r\nVertex list:\r\n0 0 0\r\n1 0";
   std::string huge = "BM" + u32(54 + 12) + u32(0) + u32(54) + u32(40) + u32(100000) + u32(100000) + u16(1) + u16(24);
   huge += std::string(24, '\0') + std::string(12, '\x7F');
   struct Case {
@@ -490,26 +394,52 @@ TEST_F(Tools, HostileFilesAreRefusedAndChangeNothing) {
     const char* message;
   };
   const Case cases[] = {
-      {CMD_OPEN, "Open Model", model("truncated.vxm"), header, "Failed to open model\n'%s'."},
+      {CMD_OPEN, "Open Model", model("truncated.vxm"), EDITOR_TRUNCATED_VXM, "Failed to open model\n'%s'."},
       {CMD_OPEN, "Open Model", model("corrupt.3ds"), "not a 3ds file, only words", "Failed to open model\n'%s'."},
       {CMD_OPEN_TEXTURE, "Open Texture", install.root + "Textures\\huge.bmp", huge, "Failed to open texture\n'%s'."},
-      {CMD_OPEN_LIGHTS, "Open Lights", install.root + "Lights\\bad.vlt",
-       "VOXIM Light Format\r\nVersion: 2.10\r\nAmbient Light:\r\nRed x\r\n", "Failed to load lights\n'%s'."},
+      {CMD_OPEN_LIGHTS, "Open Lights", install.root + "Lights\\bad.vlt", EDITOR_BAD_VLT, "Failed to load lights\n'%s'."},
   };
   start(cube);
   std::string first;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    ASSERT_TRUE(writeBytes(c.path, c.bytes));
+    ASSERT_TRUE(testWriteFile(c.path, c.bytes));
     post(c.command);
     choose(c.dialog, c.path);
     char expected[600];
     snprintf(expected, sizeof expected, c.message, c.path.c_str());
     EXPECT_EQ(box(), expected);
     drvSync(w.main, DRV_TIMEOUT);
-    EXPECT_EQ(editorTitle(w.main), titled(lower(cube)));
+    EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(cube)));
     EXPECT_EQ(against(cube, 7, &first), 0) << first;
   }
+}
+
+TEST_F(Tools, ModelInfoAndAboutEndOnOkCancelOrTheCloseBoxOnly) {
+  struct Ending {
+    int command;
+    const char* title;
+    UINT message;  // a button's id, or WM_CLOSE for the close box
+  };
+  start(cube);
+  for (const Ending& e : {Ending{CMD_MODEL_INFO, "Model Info", IDOK}, Ending{CMD_ABOUT, "About Quirla", IDCANCEL},
+                          Ending{CMD_MODEL_INFO, "Model Info", WM_CLOSE}}) {
+    SCOPED_TRACE(testing::Message() << e.title << " ended by " << e.message);
+    post(e.command);
+    HWND dialog = saverWaitWindow("#32770", e.title, proc.id, DRV_TIMEOUT);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(drvPostCommand(dialog, 12345));  // no control of theirs
+    ASSERT_TRUE(drvSync(dialog, DRV_TIMEOUT));
+    EXPECT_TRUE(drvIsVisible(dialog));
+    if (e.message == WM_CLOSE) {
+      ASSERT_TRUE(PostMessageA(dialog, WM_CLOSE, 0, 0));
+    } else {
+      ASSERT_TRUE(drvPostCommand(dialog, (int)e.message));
+    }
+    EXPECT_TRUE(drvWaitGone(dialog, DRV_TIMEOUT));
+    drvSync(w.main, DRV_TIMEOUT);
+  }
+  EXPECT_TRUE(drvIsRunning(&proc));
 }
 
 // --- Other programs -------------------------------------------------------------------------------
@@ -529,7 +459,7 @@ std::string recorded(const std::string& record) {
 
 TEST_F(Tools, ScreenSaverRecordsTheSystemsCopyOnNtAndOnWindows98) {
   struct Restore {
-    std::string ini = windowsFolder() + "\\SYSTEM.INI", copy98 = windowsFolder() + "\\system\\Quirla.scr";
+    std::string ini = editorWindowsFolder() + "\\SYSTEM.INI", copy98 = editorWindowsFolder() + "\\system\\Quirla.scr";
     char value[MAX_PATH] = "";
     bool had98 = drvFileExists(copy98.c_str());
     Restore() { GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, ini.c_str()); }
@@ -563,7 +493,7 @@ TEST_F(Tools, ScreenSaverRecordsTheSystemsCopyOnNtAndOnWindows98) {
     drvSync(w.main, DRV_TIMEOUT);
     char value[MAX_PATH] = "";
     GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, restore.ini.c_str());
-    EXPECT_EQ(lower(value), lower(windowsFolder() + (win98 ? "\\system" : "") + "\\Quirla.scr"));
+    EXPECT_EQ(editorLower(value), editorLower(editorWindowsFolder() + (win98 ? "\\system" : "") + "\\Quirla.scr"));
     EXPECT_TRUE(drvFileExists(value));
     drvKill(&proc);
   }

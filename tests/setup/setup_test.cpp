@@ -1,10 +1,11 @@
 // setup_test.cpp: the setup program Quirla-<version>-setup.exe end to end, in a fresh Wine prefix
 // of its own (tests/setup/run-setup-test): silent installs into folders with blanks in their
-// names, everything setup writes checked against the staged installation and its setup.ini, the
-// Windows folder's copy of the screensaver run and seen drawing, a model opened through its
-// association, the Add/Remove command run, and then the whole drive and the registry compared
-// with what they were before; the same under Windows 98; the pages as a user walks them, with
-// screenshots; and the folders and situations setup refuses.
+// names, on NT and under Windows 98, everything setup writes checked against the staged
+// installation and its setup.ini, the Windows folder's copy of the screensaver run and seen
+// drawing, a model opened through its association, the Add/Remove command declined, run without
+// its uninstaller, repaired and run, and then the whole drive and the registry compared with what
+// they were before; the pages as a user walks them, with screenshots; and the folders and
+// situations setup refuses.
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -14,7 +15,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -38,9 +41,7 @@ std::string lower(std::string text) {
   return text;
 }
 
-bool startsWith(const std::string& text, const std::string& start) {
-  return text.compare(0, start.size(), start) == 0;
-}
+bool startsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
 
 bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -58,14 +59,12 @@ std::string windowsFolder() {
   return path;
 }
 
+// The long form, as the files below it are listed.
 std::string tempFolder() {
-  char path[MAX_PATH] = {};
-  DWORD length = GetTempPathA(sizeof path, path);
-  EXPECT_GT(length, 0u);
+  char path[MAX_PATH] = {}, full[MAX_PATH] = {};
+  EXPECT_GT(GetTempPathA(sizeof path, path), 0u);
   std::string folder = path;
   if (endsWith(folder, "\\")) folder.pop_back();
-  // The long form, as the files below it are listed.
-  char full[MAX_PATH] = {};
   return GetLongPathNameA(folder.c_str(), full, sizeof full) ? full : folder;
 }
 
@@ -80,6 +79,8 @@ std::string regString(HKEY root, const std::string& key, const char* name) {
   char value[1024] = {};
   return drvRegGetString(root, key.c_str(), name, value, sizeof value) ? value : "(missing)";
 }
+
+std::string installPath() { return regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"); }
 
 // The program's manifest (resource 1 of type RT_MANIFEST), empty when it has none.
 std::string manifestOf(const std::string& program) {
@@ -104,7 +105,7 @@ std::string stagedFolder() { return distFolder() + "\\Quirla"; }
 
 // The setup program the run built, and the version its name carries ("Quirla-2.30-setup.exe").
 struct SetupProgram {
-  std::string path, version;
+  std::string path, name, version;
 };
 
 SetupProgram setupProgram() {
@@ -113,9 +114,9 @@ SetupProgram setupProgram() {
   HANDLE search = FindFirstFileA((distFolder() + "\\Quirla-*-setup.exe").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return program;
   FindClose(search);
-  std::string name = found.cFileName;
-  program.path = distFolder() + "\\" + name;
-  program.version = name.substr(7, name.size() - 7 - 10);
+  program.name = found.cFileName;
+  program.path = distFolder() + "\\" + program.name;
+  program.version = program.name.substr(7, program.name.size() - 7 - 10);
   return program;
 }
 
@@ -125,16 +126,16 @@ std::string iniValue(const std::string& ini, const char* section, const std::str
   return value;
 }
 
+// The product's name in the staged setup.ini (an installation's copy is checked to be the same).
+std::string description() { return iniValue(stagedFolder() + "\\setup.ini", "Setup", "Description"); }
+
 // Field n (from 1) of a comma-separated setup.ini value.
 std::string field(const std::string& value, int n) {
-  size_t start = 0;
-  for (int i = 1; i < n; ++i) {
-    start = value.find(',', start);
-    if (start == std::string::npos) return "";
-    ++start;
-  }
-  size_t end = value.find(',', start);
-  return value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  std::istringstream in(value);
+  std::string part;
+  for (int i = 0; i < n; ++i)
+    if (!std::getline(in, part, ',')) return "";
+  return part;
 }
 
 // The entries "1", "2", ... of a setup.ini section, up to the first missing one.
@@ -158,6 +159,17 @@ int runSetup(const std::string& arguments) {
   return ended ? (int)code : -1;
 }
 
+// The next message box of the process (0: any), checked against its title (null: any) and text.
+DrvMessageBox expectBox(DWORD process, const char* title, const std::string& text, DWORD timeoutMs = DRV_TIMEOUT) {
+  DrvMessageBox box = {};
+  EXPECT_TRUE(drvWaitMessageBox(process, timeoutMs, &box)) << text;
+  if (title) {
+    EXPECT_STREQ(title, box.title);
+  }
+  EXPECT_EQ(text, box.text);
+  return box;
+}
+
 // --- Snapshots of the drive and the registry --------------------------------------------------------
 
 void listFiles(const std::string& folder, std::set<std::string>* out) {
@@ -165,16 +177,15 @@ void listFiles(const std::string& folder, std::set<std::string>* out) {
   HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    std::string name = found.cFileName;
+    std::string name = found.cFileName, path = folder + "\\" + name;
     if (name == "." || name == "..") continue;
-    std::string path = folder + "\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      out->insert(lower(path) + "\\");
-      // Links lead elsewhere (Wine's own folders); what they hold is listed where it lies.
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) listFiles(path, out);
-    } else {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
       out->insert(lower(path));
+      continue;
     }
+    out->insert(lower(path) + "\\");
+    // Links lead elsewhere (Wine's own folders); what they hold is listed where it lies.
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) listFiles(path, out);
   } while (FindNextFileA(search, &found));
   FindClose(search);
 }
@@ -184,11 +195,10 @@ void listKeys(HKEY root, const std::string& name, const std::string& key, std::s
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
   out->insert(lower(name + "\\" + key));
   char child[512];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = sizeof child;
-    if (RegEnumKeyExA(opened, i, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+  for (DWORD i = 0, length = sizeof child;
+       RegEnumKeyExA(opened, i, child, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, length = sizeof child)
     listKeys(root, name, key + "\\" + child, out);
-  }
   RegCloseKey(opened);
 }
 
@@ -202,9 +212,14 @@ std::set<std::string> snapshot() {
   return entries;
 }
 
+// Wine's own settings, which Wine changes as programs run (and the Windows 98 switch below).
+bool isWines(const std::string& entry) { return startsWith(entry, "hkcu\\software\\wine\\"); }
+
+// The entries of `a` that `b` lacks, Wine's own settings left out.
 std::vector<std::string> minus(const std::set<std::string>& a, const std::set<std::string>& b) {
   std::vector<std::string> out;
   std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+  out.erase(std::remove_if(out.begin(), out.end(), isWines), out.end());
   return out;
 }
 
@@ -216,33 +231,20 @@ std::string join(const std::vector<std::string>& lines) {
 
 // The files waiting to be deleted at the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT).
 std::vector<std::string> pendingDeletions() {
-  std::vector<std::string> out;
+  std::vector<std::string> texts, out;
+  std::vector<char> data(65536);
+  DWORD size = (DWORD)data.size() - 2;
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PENDING_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
-  std::vector<char> data(65536);
-  DWORD size = (DWORD)data.size() - 2, type = 0;
-  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, (BYTE*)data.data(), &size) ==
-      ERROR_SUCCESS) {
-    // Pairs of texts: the file, then its new name, empty for a deletion.
-    std::vector<std::string> texts;
-    for (size_t at = 0; at < size && data[at];) {
-      std::string text = data.data() + at;
-      texts.push_back(text);
-      at += text.size() + 1;
-      if (at < size && !data[at]) {  // an empty new name
-        texts.push_back("");
-        ++at;
-      }
-    }
-    for (size_t i = 0; i + 1 < texts.size(); i += 2)
-      if (texts[i + 1].empty()) out.push_back(lower(startsWith(texts[i], "\\??\\") ? texts[i].substr(4) : texts[i]));
-  }
+  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, (BYTE*)data.data(), &size))
+    size = 0;
   RegCloseKey(key);
+  // Pairs of texts: the file, then its new name, empty for a deletion.
+  for (size_t at = 0; at < size; at += texts.back().size() + 1) texts.push_back(data.data() + at);
+  for (size_t i = 0; i + 1 < texts.size(); i += 2)
+    if (texts[i + 1].empty()) out.push_back(lower(startsWith(texts[i], "\\??\\") ? texts[i].substr(4) : texts[i]));
   return out;
 }
-
-// Wine's own settings, which Wine changes as programs run (and the Windows 98 switch below).
-bool isWines(const std::string& entry) { return startsWith(entry, "hkcu\\software\\wine\\"); }
 
 // After a removal nothing of the product is left, and nothing that was there before is gone,
 // except the remover's own temporary copy (%TEMP%\~nsuN.tmp\Un.exe: NSIS runs a remover from a
@@ -250,12 +252,9 @@ bool isWines(const std::string& entry) { return startsWith(entry, "hkcu\\softwar
 void expectNothingLeftSince(const std::set<std::string>& before) {
   std::set<std::string> after = snapshot();
   std::string temp = lower(tempFolder()) + "\\~nsu";
-  std::vector<std::string> pending = pendingDeletions();
-  std::vector<std::string> left;
+  std::vector<std::string> pending = pendingDeletions(), left;
   for (const std::string& entry : minus(after, before)) {
-    if (isWines(entry)) continue;
-    bool removersCopy = startsWith(entry, temp) && (endsWith(entry, ".tmp\\") || endsWith(entry, ".tmp\\un.exe"));
-    if (!removersCopy) {
+    if (!startsWith(entry, temp) || !(endsWith(entry, ".tmp\\") || endsWith(entry, ".tmp\\un.exe"))) {
       left.push_back(entry);
     } else if (endsWith(entry, "un.exe")) {
       EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), entry))
@@ -263,9 +262,7 @@ void expectNothingLeftSince(const std::set<std::string>& before) {
     }
   }
   EXPECT_TRUE(left.empty()) << "left after the removal:" << join(left);
-  std::vector<std::string> gone = minus(before, after);
-  gone.erase(std::remove_if(gone.begin(), gone.end(), isWines), gone.end());
-  EXPECT_TRUE(gone.empty()) << "gone with the removal:" << join(gone);
+  EXPECT_TRUE(minus(before, after).empty()) << "gone with the removal:" << join(minus(before, after));
 }
 
 // --- What setup writes -----------------------------------------------------------------------------
@@ -282,19 +279,18 @@ std::string shortcutTarget(const std::string& link) {
   CoInitialize(nullptr);
   std::string target = "(unreadable)";
   IShellLinkA* shellLink = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 (void**)&shellLink))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, (void**)&file))) {
-      wchar_t wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-      char path[MAX_PATH] = {};
-      if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)))
-        target = path;
-      file->Release();
-    }
-    shellLink->Release();
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shellLink)))
+    return target;
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, (void**)&file))) {
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+    char path[MAX_PATH] = {};
+    if (SUCCEEDED(file->Load(wide, STGM_READ)) && SUCCEEDED(shellLink->GetPath(path, MAX_PATH, nullptr, 0)))
+      target = path;
+    file->Release();
   }
+  shellLink->Release();
   return target;
 }
 
@@ -306,11 +302,9 @@ struct AddRemoveCommand {
 AddRemoveCommand addRemoveCommand() {
   AddRemoveCommand found;
   found.command = regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "UninstallString");
-  if (startsWith(found.command, "\"")) {
-    found.program = found.command.substr(1, found.command.find('"', 1) - 1);
-  } else {
-    found.program = found.command.substr(0, found.command.find(' '));
-  }
+  bool quoted = startsWith(found.command, "\"");
+  found.program = quoted ? found.command.substr(1, found.command.find('"', 1) - 1)
+                         : found.command.substr(0, found.command.find(' '));
   return found;
 }
 
@@ -328,11 +322,10 @@ void expectInstalled(const std::string& folder, const std::string& saverFolder) 
     }
   EXPECT_FALSE(exists(folder + "\\setup.exe"));
 
-  EXPECT_EQ(folder + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
+  EXPECT_EQ(folder + "\\", installPath());
   EXPECT_EQ(readBytes(staged + "\\App\\Quirla.scr"), readBytes(saverFolder + "\\Quirla.scr"));
 
   std::string ini = folder + "\\setup.ini";
-  std::string description = iniValue(ini, "Setup", "Description");
   EXPECT_EQ("Quirla", iniValue(ini, "Setup", "Name"));
   std::vector<std::string> associations = iniList(ini, "Associations");
   // The editor's associations are listed exactly when the editor is part of the installation.
@@ -351,7 +344,7 @@ void expectInstalled(const std::string& folder, const std::string& saverFolder) 
   // The Start Menu group, named by the description, in the user's Programs folder, where the
   // uninstaller looks: the listed shortcuts and "Uninstall", nothing else.
   AddRemoveCommand remover = addRemoveCommand();
-  std::string group = specialFolder(CSIDL_PROGRAMS) + "\\" + description;
+  std::string group = specialFolder(CSIDL_PROGRAMS) + "\\" + description();
   std::set<std::string> links = {"uninstall.lnk"};
   std::vector<std::string> shortcuts = iniList(ini, "Shortcuts");
   EXPECT_FALSE(shortcuts.empty());
@@ -364,7 +357,7 @@ void expectInstalled(const std::string& folder, const std::string& saverFolder) 
   EXPECT_EQ(links, treeBelow(group));
 
   // The Add/Remove entry starts a program outside the installation folder.
-  EXPECT_EQ(description, regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayName"));
+  EXPECT_EQ(description(), regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayName"));
   EXPECT_EQ(setupProgram().version, regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayVersion"));
   EXPECT_EQ("Drovelkant", regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "Publisher"));
   EXPECT_EQ(folder + "\\App\\Quirla.scr,0", regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "DisplayIcon"));
@@ -373,14 +366,13 @@ void expectInstalled(const std::string& folder, const std::string& saverFolder) 
 
   // Setup, the remover and the uninstaller ask for administrator rights; the screensaver and the
   // editor run as the user and ask for nothing.
-  const std::string administrator = "level=\"requireAdministrator\"";
   for (const std::string& program : {setupProgram().path, remover.program, folder + "\\App\\uninstall.exe"})
-    EXPECT_NE(std::string::npos, manifestOf(program).find(administrator)) << program;
+    EXPECT_NE(std::string::npos, manifestOf(program).find("level=\"requireAdministrator\"")) << program;
   for (const std::string& program : {folder + "\\App\\Quirla.scr", folder + "\\App\\Quirla.exe"})
     EXPECT_EQ(std::string::npos, manifestOf(program).find("requestedExecutionLevel")) << program;
 }
 
-// --- Using the installation ------------------------------------------------------------------------
+// --- Using and removing the installation -------------------------------------------------------------
 
 // The screensaver copy run as the Display control panel runs it: full screen, and a picture that
 // changes from frame to frame, as the default settings spin and move a model; its first start
@@ -412,10 +404,7 @@ void expectSaverDrawsAModel(const std::string& saver, const std::string& folder)
 
 // A model opened as Explorer opens it, through its association: the editor shows it in its title.
 void expectModelOpensInTheEditor(const std::string& folder) {
-  if (!exists(folder + "\\App\\Quirla.exe")) {
-    ADD_FAILURE() << "the model editor App\\Quirla.exe is not part of the staged installation";
-    return;
-  }
+  ASSERT_TRUE(exists(folder + "\\App\\Quirla.exe")) << "the model editor is not part of the staged installation";
   std::string model = folder + "\\Models\\can.vxm";
   INT_PTR started = (INT_PTR)ShellExecuteA(nullptr, "open", model.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   EXPECT_GT(started, 32);
@@ -425,13 +414,9 @@ void expectModelOpensInTheEditor(const std::string& folder) {
   PostMessageA(editor, WM_CLOSE, 0, 0);
   EXPECT_TRUE(drvWaitGone(editor, DRV_TIMEOUT));
   // The editor has ended when its program file can be written again.
-  DWORD start = GetTickCount();
   HANDLE file = INVALID_HANDLE_VALUE;
-  while (GetTickCount() - start < (DWORD)DRV_TIMEOUT) {
+  for (DWORD start = GetTickCount(); file == INVALID_HANDLE_VALUE && GetTickCount() - start < (DWORD)DRV_TIMEOUT; Sleep(100))
     file = CreateFileA((folder + "\\App\\Quirla.exe").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) break;
-    Sleep(100);
-  }
   EXPECT_NE(INVALID_HANDLE_VALUE, file);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
@@ -457,7 +442,7 @@ bool waitForRemover() {
 
 // The Add/Remove command as Control Panel runs it: the uninstaller's window and its confirmation,
 // answered `answer`; on Yes its report. Returns once the remover has ended.
-void runAddRemoveCommand(const std::string& description, int answer = IDYES) {
+void runAddRemoveCommand(int answer = IDYES) {
   AddRemoveCommand remover = addRemoveCommand();
   DrvProcess proc = {};
   ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr)) << remover.command;
@@ -466,16 +451,11 @@ void runAddRemoveCommand(const std::string& description, int answer = IDYES) {
   ASSERT_NE(nullptr, window);
   DWORD uninstaller = 0;
   GetWindowThreadProcessId(window, &uninstaller);
-  DrvMessageBox box;
-  ASSERT_TRUE(drvWaitMessageBox(uninstaller, DRV_TIMEOUT, &box));
-  EXPECT_STREQ("Warning", box.title);
-  EXPECT_EQ("This will remove '" + description + "', and all of its components.\n\nAre you sure you want to do this ?",
-            std::string(box.text));
+  DrvMessageBox box = expectBox(uninstaller, "Warning", "This will remove '" + description() +
+                                                            "', and all of its components.\n\nAre you sure you want to do this ?");
   ASSERT_TRUE(drvAnswer(&box, answer));
   if (answer == IDYES) {
-    ASSERT_TRUE(drvWaitMessageBox(uninstaller, 60000, &box));
-    EXPECT_STREQ("Done", box.title);
-    EXPECT_STREQ("Uninstall completed successfully.", box.text);
+    box = expectBox(uninstaller, "Done", "Uninstall completed successfully.", 60000);
     ASSERT_TRUE(drvAnswer(&box, IDOK));
   }
   EXPECT_TRUE(drvWaitGone(window, DRV_TIMEOUT));
@@ -495,64 +475,106 @@ struct Windows98 {
   }
 };
 
-std::string setupName() {
-  std::string path = setupProgram().path;
-  return path.substr(path.rfind('\\') + 1);
-}
-
-// --- The suite -------------------------------------------------------------------------------------
-
-FILETIME lastWrite(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
-  return data.ftLastWriteTime;
-}
+// --- Installing, using and removing ------------------------------------------------------------------
 
 TEST(Setup, TheRunBuiltTheSetupProgramFromTheStagedInstallation) {
   SetupProgram program = setupProgram();
   ASSERT_FALSE(program.path.empty()) << "no Quirla-*-setup.exe in " << distFolder();
   EXPECT_EQ("2.30", program.version);
-  FILETIME built = lastWrite(program.path), staged = lastWrite(stagedFolder() + "\\setup.lst");
-  EXPECT_GE(CompareFileTime(&built, &staged), 0) << "the setup program is older than the staged installation";
+  WIN32_FILE_ATTRIBUTE_DATA built = {}, staged = {};
+  ASSERT_TRUE(GetFileAttributesExA(program.path.c_str(), GetFileExInfoStandard, &built));
+  ASSERT_TRUE(GetFileAttributesExA((stagedFolder() + "\\setup.lst").c_str(), GetFileExInfoStandard, &staged));
+  EXPECT_GE(CompareFileTime(&built.ftLastWriteTime, &staged.ftLastWriteTime), 0)
+      << "the setup program is older than the staged installation";
 }
 
-TEST(Setup, InstallsUsesAndRemovesTheProduct) {
-  std::set<std::string> before = snapshot();
-  std::string folder = specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla 3D Test";
-  ASSERT_EQ(0, runSetup("/S /D=" + folder));
-  expectInstalled(folder, windowsFolder());
-  EXPECT_FALSE(exists(windowsFolder() + "\\system\\Quirla.scr"));
-  // The snapshots see the installation: a file, the folder setup made above it, the product key.
-  std::vector<std::string> added = minus(snapshot(), before);
-  for (const std::string& entry : {lower(folder) + "\\app\\quirla.scr",
-                                   lower(specialFolder(CSIDL_PROGRAM_FILES)) + "\\drovelkant\\",
-                                   std::string("hklm\\software\\drovelkant\\quirla")})
-    EXPECT_NE(added.end(), std::find(added.begin(), added.end(), entry)) << entry;
-  std::string description = iniValue(folder + "\\setup.ini", "Setup", "Description");
+// On Windows 98 the screensaver's copy goes into the system folder instead of the Windows folder.
+// Only the NT run uses the installation: under Wine just setup and the uninstaller see Windows 98,
+// and the editor would keep its copy of the saver where NT wants it.
+TEST(Setup, InstallsUsesRepairsAndRemovesTheProductOnNtAndOnWindows98) {
+  for (bool win98 : {false, true}) {
+    SCOPED_TRACE(win98 ? "Windows 98" : "NT");
+    Windows98 windows98(win98 ? std::vector<std::string>{setupProgram().name, "uninstall.exe"}
+                              : std::vector<std::string>{});
+    std::set<std::string> before = snapshot();
+    std::string folder = specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla " + (win98 ? "98" : "3D") + " Test";
+    std::string saverFolder = windowsFolder() + (win98 ? "\\system" : ""),
+                otherFolder = windowsFolder() + (win98 ? "" : "\\system");
+    ASSERT_EQ(0, runSetup("/S /D=" + folder));
+    expectInstalled(folder, saverFolder);
+    EXPECT_FALSE(exists(otherFolder + "\\Quirla.scr"));
+    // The snapshots see the installation: a file, the folder setup made above it, the product key.
+    std::vector<std::string> added = minus(snapshot(), before);
+    for (const std::string& entry : {lower(folder) + "\\app\\quirla.scr",
+                                     lower(specialFolder(CSIDL_PROGRAM_FILES)) + "\\drovelkant\\",
+                                     std::string("hklm\\software\\drovelkant\\quirla")})
+      EXPECT_NE(added.end(), std::find(added.begin(), added.end(), entry)) << entry;
+    if (!win98) {
+      expectSaverDrawsAModel(saverFolder + "\\Quirla.scr", folder);
+      expectModelOpensInTheEditor(folder);
+    }
 
-  expectSaverDrawsAModel(windowsFolder() + "\\Quirla.scr", folder);
-  expectModelOpensInTheEditor(folder);
-
-  runAddRemoveCommand(description);
-  expectNothingLeftSince(before);
+    // No to the uninstaller's question: the installation stays whole, with its Add/Remove entry.
+    runAddRemoveCommand(IDNO);
+    expectInstalled(folder, saverFolder);
+    // Without its uninstaller the installation cannot go; the remover says how to repair it.
+    AddRemoveCommand remover = addRemoveCommand();
+    DrvProcess proc = {};
+    ASSERT_TRUE(DeleteFileA((folder + "\\App\\uninstall.exe").c_str()));
+    ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr));
+    DrvMessageBox box = expectBox(0, nullptr, description() + " cannot be removed: its uninstaller '" + folder +
+                                                  "\\App\\uninstall.exe' is missing.\r\n\r\nInstall " + description() +
+                                                  " again into the same folder, then remove it.");
+    drvKill(&proc);  // the remover started from its copy and has ended by now
+    EXPECT_STREQ(drvIconName(DRV_ICON_HAND), drvIconName(box.icon));
+    EXPECT_TRUE(removerRunning());
+    ASSERT_TRUE(drvAnswer(&box, IDOK));
+    EXPECT_TRUE(waitForRemover());
+    EXPECT_TRUE(exists(remover.program));
+    EXPECT_EQ(remover.command, regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "UninstallString"));
+    EXPECT_EQ(folder + "\\", installPath());
+    // Setup again into the same folder repairs it, and then it goes.
+    ASSERT_EQ(0, runSetup("/S /D=" + folder));
+    expectInstalled(folder, saverFolder);
+    runAddRemoveCommand();
+    expectNothingLeftSince(before);
+  }
 }
-
-TEST(Setup, OnWindows98TheScreensaverCopyGoesIntoTheSystemFolder) {
-  Windows98 windows98({setupName(), "uninstall.exe"});
-  std::set<std::string> before = snapshot();
-  std::string folder = "C:\\Quirla 98 Test";
-  ASSERT_EQ(0, runSetup("/S /D=" + folder));
-  expectInstalled(folder, windowsFolder() + "\\system");
-  EXPECT_FALSE(exists(windowsFolder() + "\\Quirla.scr"));
-  runAddRemoveCommand(iniValue(folder + "\\setup.ini", "Setup", "Description"));
-  expectNothingLeftSince(before);
-}
-
-}  // namespace
-
-namespace {
 
 // --- Refusals --------------------------------------------------------------------------------------
+
+// Quirla running while it lives: the installed screensaver in the preview of a stand-in for the
+// Display control panel, or the model editor of the installation in `folder`. `end` checks that
+// it ran all along and ends it as the user would.
+struct RunningQuirla {
+  DrvProcess proc = {};
+  HWND panel = nullptr, window = nullptr;
+  RunningQuirla(const std::string& folder, bool editor) {
+    if (editor) {
+      EXPECT_TRUE(drvStart(&proc, ("\"" + folder + "\\App\\Quirla.exe\"").c_str(), nullptr));
+      window = drvWaitWindow("Quirla", nullptr, proc.id, DRV_TIMEOUT);
+    } else {
+      panel = CreateWindowExA(0, "Static", "Display Properties", WS_POPUP | WS_BORDER | WS_VISIBLE | WS_CLIPCHILDREN, 700,
+                              500, 160, 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+      EXPECT_TRUE(saverStart(&proc, "\"" + windowsFolder() + "\\Quirla.scr\" /p " + std::to_string((UINT_PTR)panel)));
+      for (DWORD start = GetTickCount(); !window && GetTickCount() - start < (DWORD)DRV_TIMEOUT; saverPause(20))
+        window = FindWindowExA(panel, nullptr, "WindowsScreenSaverClass", nullptr);
+    }
+    EXPECT_NE(nullptr, window) << (editor ? "the editor" : "the preview");
+  }
+  // Closing the panel ends its preview; the editor is closed.
+  void end() {
+    EXPECT_TRUE(drvIsRunning(&proc));
+    if (panel) DestroyWindow(panel);
+    if (!panel) PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(saverWaitExit(&proc, DRV_TIMEOUT, nullptr));
+    panel = window = nullptr;
+  }
+  ~RunningQuirla() {
+    if (panel) DestroyWindow(panel);
+    drvKill(&proc);
+  }
+};
 
 size_t longestListedEntry() {
   std::istringstream list(readBytes(stagedFolder() + "\\setup.lst"));
@@ -567,77 +589,66 @@ std::string folderWithRoomFor(int spare) {
   return "C:\\" + std::string(length - 3, 'q');
 }
 
-bool nothingInstalled() {
-  return !drvRegKeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY) && !drvRegKeyExists(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY) &&
-         !exists(windowsFolder() + "\\Quirla.scr");
-}
-
-TEST(SetupRefuses, FoldersWhereTheUninstallerCouldNotWork) {
+// Silent setup refuses with code 2 and changes nothing: not the drive, not the registry, not the
+// installation already there.
+TEST(SetupRefuses, FoldersAndSituationsWhereTheUninstallerCouldNotWork) {
   std::set<std::string> before = snapshot();
-  // Drive and share roots, a folder that is not a full path, and one so long that a listed file's
-  // path would not fit: silent setup ends with code 2 and leaves nothing.
-  for (const std::string& folder : {std::string("C:\\"), std::string("C:"), std::string("\\\\server\\share"),
-                                    std::string("\\\\server\\share\\"), std::string("Quirla"), folderWithRoomFor(-1)}) {
-    EXPECT_EQ(2, runSetup("/S /D=" + folder)) << folder;
-    EXPECT_TRUE(nothingInstalled()) << folder;
+  const std::string medium = "C:\\Quirla Medium", longest = folderWithRoomFor(0);
+  std::unique_ptr<RunningQuirla> running;
+  struct Refusal {
+    const char* why;
+    std::string folder;
+    std::function<void()> arrange = nullptr;
+  };
+  const Refusal refusals[] = {
+      {"a drive root", "C:\\"},
+      {"a drive", "C:"},
+      {"a share", "\\\\server\\share"},
+      {"a share's root", "\\\\server\\share\\"},
+      {"not a full path", "Quirla"},
+      {"a listed file's path one character too long", folderWithRoomFor(-1)},
+      {"a folder holding a setup program, which the uninstaller takes for the installation medium", medium,
+       [&] {
+         ASSERT_TRUE(drvMakeFolders(medium.c_str()));
+         ASSERT_TRUE(drvWriteFile((medium + "\\setup.exe").c_str(), "setup"));
+       }},
+      // The longest folder that fits installs; while it stays, a second installation is refused.
+      {"a second installation elsewhere", "C:\\Quirla Elsewhere",
+       [&] {
+         ASSERT_TRUE(drvDeleteTree(medium.c_str()));
+         ASSERT_EQ(0, runSetup("/S /D=" + longest));
+         EXPECT_EQ(longest + "\\", installPath());
+       }},
+      {"the screensaver running in a preview", longest, [&] { running = std::make_unique<RunningQuirla>(longest, false); }},
+      {"the model editor running", longest,
+       [&] {
+         running->end();
+         running = std::make_unique<RunningQuirla>(longest, true);
+       }},
+  };
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.why);
+    if (refusal.arrange) refusal.arrange();
+    std::set<std::string> arranged = snapshot();
+    std::string path = installPath();
+    EXPECT_EQ(2, runSetup("/S /D=" + refusal.folder)) << refusal.folder;
+    std::set<std::string> after = snapshot();
+    EXPECT_TRUE(minus(after, arranged).empty()) << "added:" << join(minus(after, arranged));
+    EXPECT_TRUE(minus(arranged, after).empty()) << "gone:" << join(minus(arranged, after));
+    EXPECT_EQ(path, installPath());
   }
-  // A folder holding a setup program, which the uninstaller takes for the installation medium.
-  std::string medium = "C:\\Quirla Medium";
-  ASSERT_TRUE(drvMakeFolders(medium.c_str()));
-  ASSERT_TRUE(drvWriteFile((medium + "\\setup.exe").c_str(), "setup"));
-  EXPECT_EQ(2, runSetup("/S /D=" + medium));
-  EXPECT_EQ(std::set<std::string>{"setup.exe"}, treeBelow(medium));
-  EXPECT_TRUE(drvDeleteTree(medium.c_str()));
-  EXPECT_TRUE(nothingInstalled());
-  expectNothingLeftSince(before);
-
-  // The longest folder that fits installs, a second installation elsewhere is refused while it
-  // stays, and the uninstaller removes it all.
-  std::string longest = folderWithRoomFor(0);
-  ASSERT_EQ(0, runSetup("/S /D=" + longest));
-  EXPECT_EQ(longest + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
-  EXPECT_EQ(2, runSetup("/S /D=C:\\Quirla Elsewhere"));
-  EXPECT_FALSE(exists("C:\\Quirla Elsewhere"));
-  runAddRemoveCommand(iniValue(longest + "\\setup.ini", "Setup", "Description"));
+  // Once Quirla has ended, the same folder takes the installation again, and the uninstaller
+  // removes it all.
+  running->end();
+  EXPECT_EQ(0, runSetup("/S /D=" + longest));
+  runAddRemoveCommand();
   expectNothingLeftSince(before);
 }
 
 // --- The pages, as a user goes through them ----------------------------------------------------------
 
-struct TextFit {
-  HFONT font = nullptr;
-  std::vector<std::string> problems;
-  int measured = 0;
-};
-
-BOOL CALLBACK measureText(HWND control, LPARAM data) {
-  TextFit* fit = reinterpret_cast<TextFit*>(data);
-  char className[64] = {}, text[1024] = {};
-  GetClassNameA(control, className, sizeof className);
-  LONG style = GetWindowLongA(control, GWL_STYLE);
-  bool isStatic = !lstrcmpiA(className, "Static"), isButton = !lstrcmpiA(className, "Button");
-  int type = style & (isStatic ? SS_TYPEMASK : BS_TYPEMASK);
-  bool wraps = isStatic && (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
-  bool oneLine = (isStatic && (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE)) ||
-                 (isButton && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-                               type == BS_AUTORADIOBUTTON));
-  if (!IsWindowVisible(control) || !(wraps || oneLine) || !drvGetTextNow(control, text, sizeof text) || !text[0])
-    return TRUE;
-  RECT area;
-  GetClientRect(control, &area);
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, fit->font);
-  // A check box's text stands beside its box.
-  int box = isButton ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0;
-  RECT needed = {0, 0, area.right - box, 0};
-  DrawTextA(dc, text, -1, &needed, DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE) | DT_EXPANDTABS);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  ++fit->measured;
-  if (needed.bottom > area.bottom || needed.right + box > area.right)
-    fit->problems.push_back("\"" + std::string(text) + "\" needs " + std::to_string(needed.right + box) + " x " +
-                            std::to_string(needed.bottom) + " pixels, has " + std::to_string(area.right) + " x " +
-                            std::to_string(area.bottom));
+BOOL CALLBACK collectControl(HWND control, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(control);
   return TRUE;
 }
 
@@ -645,17 +656,45 @@ BOOL CALLBACK measureText(HWND control, LPARAM data) {
 // text is measured in the font of the pages' dialogs (MS Shell Dlg, 8 points); the titles are
 // bigger and bolder, so for them this finds only the worst cuts.
 void expectTextsFit(HWND window, const std::string& page) {
-  TextFit fit;
-  HDC screen = GetDC(nullptr);
-  int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  fit.font = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Shell Dlg");
-  ASSERT_NE(nullptr, fit.font);
-  EnumChildWindows(window, measureText, reinterpret_cast<LPARAM>(&fit));
-  DeleteObject(fit.font);
-  EXPECT_GT(fit.measured, 0) << page;
-  EXPECT_TRUE(fit.problems.empty()) << page << ":" << join(fit.problems);
+  std::vector<HWND> controls;
+  EnumChildWindows(window, collectControl, reinterpret_cast<LPARAM>(&controls));
+  HDC dc = GetDC(nullptr);
+  HFONT font = CreateFontA(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                           "MS Shell Dlg");
+  EXPECT_NE(nullptr, font);
+  HGDIOBJ old = SelectObject(dc, font);
+  std::vector<std::string> problems;
+  int measured = 0;
+  for (HWND control : controls) {
+    char className[64] = {}, text[1024] = {};
+    GetClassNameA(control, className, sizeof className);
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    bool isStatic = !lstrcmpiA(className, "Static"), isButton = !lstrcmpiA(className, "Button");
+    int type = style & (isStatic ? SS_TYPEMASK : BS_TYPEMASK);
+    bool wraps = isStatic && (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
+    bool oneLine = (isStatic && (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE)) ||
+                   (isButton && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                                 type == BS_AUTORADIOBUTTON));
+    if (!IsWindowVisible(control) || !(wraps || oneLine) || !drvGetTextNow(control, text, sizeof text) || !text[0])
+      continue;
+    RECT area;
+    GetClientRect(control, &area);
+    // A check box's text stands beside its box.
+    int box = isButton ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0;
+    RECT needed = {0, 0, area.right - box, 0};
+    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE) | DT_EXPANDTABS);
+    ++measured;
+    if (needed.bottom > area.bottom || needed.right + box > area.right)
+      problems.push_back("\"" + std::string(text) + "\" needs " + std::to_string(needed.right + box) + " x " +
+                         std::to_string(needed.bottom) + " pixels, has " + std::to_string(area.right) + " x " +
+                         std::to_string(area.bottom));
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  EXPECT_GT(measured, 0) << page;
+  EXPECT_TRUE(problems.empty()) << page << ":" << join(problems);
 }
 
 // A screenshot of the window under build/win32/setup-shots, to look at.
@@ -675,32 +714,34 @@ void saveShot(HWND window, const std::string& name) {
 struct SetupWizard {
   DrvProcess proc = {};
   HWND window = nullptr;
-  ~SetupWizard() { drvKill(&proc); }
-
-  void start() {
+  SetupWizard() {
     std::string command = "\"" + setupProgram().path + "\"";
-    ASSERT_TRUE(drvStart(&proc, command.c_str(), nullptr));
-    std::string title = iniValue(stagedFolder() + "\\setup.ini", "Setup", "Description") + " " +
-                        setupProgram().version + " Setup";
+    EXPECT_TRUE(drvStart(&proc, command.c_str(), nullptr));
+    std::string title = description() + " " + setupProgram().version + " Setup";
     window = drvWaitWindow("#32770", title.c_str(), proc.id, DRV_TIMEOUT);
-    ASSERT_NE(nullptr, window) << title;
+    EXPECT_NE(nullptr, window) << title;
   }
+  ~SetupWizard() { drvKill(&proc); }
   // The visible control of the current page with this class and text (null: any text).
   HWND waitFor(const char* className, const char* text, DWORD timeoutMs = DRV_TIMEOUT) {
-    DWORD start = GetTickCount();
-    do {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
       HWND control = drvFindChild(window, className, text);
       if (control && IsWindowVisible(control)) return control;
-      Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
+    }
     return nullptr;
+  }
+  // The page, once it shows that control: its texts fit, and its screenshot is saved as `shot`.
+  HWND page(const char* shot, const char* className, const char* text, DWORD timeoutMs = DRV_TIMEOUT) {
+    HWND control = waitFor(className, text, timeoutMs);
+    EXPECT_NE(nullptr, control) << shot;
+    expectTextsFit(window, shot);
+    saveShot(window, shot);
+    return control;
   }
   // Next, Install or Finish; posted, since the page may answer with a message box.
   void next() { ASSERT_TRUE(drvPostCommand(window, NEXT)); }
   void expectBox(const std::string& text, DrvIcon icon, int answer) {
-    DrvMessageBox box;
-    ASSERT_TRUE(drvWaitMessageBox(proc.id, DRV_TIMEOUT, &box)) << text;
-    EXPECT_EQ(text, box.text);
+    DrvMessageBox box = ::expectBox(proc.id, nullptr, text);
     EXPECT_STREQ(drvIconName(icon), drvIconName(box.icon));
     ASSERT_TRUE(drvAnswer(&box, answer));
   }
@@ -711,40 +752,31 @@ struct SetupWizard {
   }
 };
 
-std::string runningText() {
-  return "Quirla is running: the screensaver or the model editor is open.\r\n\r\nClose the model editor, end the "
-         "screensaver and close the Display control panel (its preview runs the screensaver), then try again.";
-}
-
-TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaverOrEditor) {
+TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaver) {
   // The Display control panel's stand-in shows which page the finish page opened.
   char stub[MAX_PATH], system[MAX_PATH];
   ASSERT_TRUE(drvBinaryPath("setup-stubs\\desk.cpl", stub, sizeof stub));
   ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
   ASSERT_TRUE(CopyFileA(stub, (std::string(system) + "\\desk.cpl").c_str(), FALSE));
-  std::string description = iniValue(stagedFolder() + "\\setup.ini", "Setup", "Description");
-  std::string name = description + " " + setupProgram().version;
+  std::string name = description() + " " + setupProgram().version;
 
   SetupWizard wizard;
-  wizard.start();
-  ASSERT_NE(nullptr, wizard.waitFor("Static", ("Welcome to " + name + " Setup").c_str()));
-  expectTextsFit(wizard.window, "welcome");
-  saveShot(wizard.window, "1-welcome");
+  ASSERT_NE(nullptr, wizard.window);
+  ASSERT_NE(nullptr, wizard.page("1-welcome", "Static", ("Welcome to " + name + " Setup").c_str()));
   wizard.next();
 
   // The folder page offers the Program Files folder; a drive root is refused with the reason, and
   // the page stays for another choice.
-  HWND edit = wizard.waitFor("Edit", nullptr);
+  HWND edit = wizard.page("2-folder", "Edit", nullptr);
   ASSERT_NE(nullptr, edit);
   char text[MAX_PATH] = {};
   ASSERT_TRUE(drvGetText(edit, text, sizeof text));
-  EXPECT_EQ(specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla", text);
-  expectTextsFit(wizard.window, "folder");
-  saveShot(wizard.window, "2-folder");
+  std::string offered = specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla";
+  EXPECT_EQ(offered, text);
   ASSERT_TRUE(drvSetText(edit, "C:\\"));
   wizard.next();
   wizard.expectBox("Quirla cannot be installed into the root of a drive ('C:\\').\r\n\r\nChoose a folder on the drive, "
-                   "such as '" + specialFolder(CSIDL_PROGRAM_FILES) + "\\Drovelkant\\Quirla'.",
+                   "such as '" + offered + "'.",
                    DRV_ICON_HAND, IDOK);
   ASSERT_NE(nullptr, wizard.waitFor("Edit", nullptr));
   std::string folder = "C:\\Quirla Pages Test";
@@ -752,121 +784,46 @@ TEST(SetupPages, WelcomeFolderProgressAndFinishThenRefusalOverARunningSaverOrEdi
   wizard.next();
 
   // Progress, to the end.
-  ASSERT_NE(nullptr, wizard.waitFor("Static", "Completed", 120000));
+  ASSERT_NE(nullptr, wizard.page("3-progress", "Static", "Completed", 120000));
   HWND bar = wizard.waitFor("msctls_progress32", nullptr);
   ASSERT_NE(nullptr, bar);
   LRESULT position = 0, top = 0;
   ASSERT_TRUE(drvSend(bar, PBM_GETPOS, 0, 0, &position));
   ASSERT_TRUE(drvSend(bar, PBM_GETRANGE, FALSE, 0, &top));
   EXPECT_EQ(top, position);
-  expectTextsFit(wizard.window, "progress");
-  saveShot(wizard.window, "3-progress");
-  EXPECT_EQ(folder + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
+  EXPECT_EQ(folder + "\\", installPath());
   wizard.next();
 
   // The finish page offers the screensaver settings, ticked; Finish opens the Display control
   // panel at its Screen Saver page, as the model editor does.
-  HWND open = wizard.waitFor("Button", "Open the screensaver settings");
+  HWND open = wizard.page("4-finish", "Button", "Open the screensaver settings");
   ASSERT_NE(nullptr, open);
   EXPECT_EQ(BST_CHECKED, drvCheckState(open));
-  expectTextsFit(wizard.window, "finish");
-  saveShot(wizard.window, "4-finish");
   wizard.next();
   wizard.expectEnd(0);
-  DrvMessageBox display;
-  ASSERT_TRUE(drvWaitMessageBox(0, DRV_TIMEOUT, &display));
-  EXPECT_STREQ("Display Properties", display.title);
-  EXPECT_STREQ("page 1", display.text);
+  DrvMessageBox display = expectBox(0, "Display Properties", "page 1");
   ASSERT_TRUE(drvAnswer(&display, IDOK));
 
-  // A second installation while the screensaver runs, in the preview of a stand-in for the
-  // Display control panel, is refused, on the folder page and silently; while the model editor
-  // runs, too.
-  HWND panel = CreateWindowExA(0, "Static", "Display Properties", WS_POPUP | WS_BORDER | WS_VISIBLE | WS_CLIPCHILDREN,
-                               700, 500, 160, 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(nullptr, panel);
-  DrvProcess saver = {};
-  ASSERT_TRUE(saverStart(&saver, "\"" + windowsFolder() + "\\Quirla.scr\" /p " + std::to_string((UINT_PTR)panel)));
-  HWND preview = nullptr;
-  for (DWORD start = GetTickCount(); !preview && GetTickCount() - start < (DWORD)DRV_TIMEOUT; saverPause(20))
-    preview = FindWindowExA(panel, nullptr, "WindowsScreenSaverClass", nullptr);
-  ASSERT_NE(nullptr, preview);
+  // A second installation starts from the first one's folder (NSIS shows a folder that exists
+  // with a backslash at its end), and is refused on the folder page while the screensaver runs.
+  RunningQuirla saver(folder, false);
   SetupWizard again;
-  again.start();
+  ASSERT_NE(nullptr, again.window);
   again.next();
   edit = again.waitFor("Edit", nullptr);
   ASSERT_NE(nullptr, edit);
-  // A second installation starts from the first one's folder (NSIS shows a folder that exists
-  // with a backslash at its end).
   ASSERT_TRUE(drvGetText(edit, text, sizeof text));
   EXPECT_EQ(folder + "\\", text);
   again.next();
-  again.expectBox(runningText(), DRV_ICON_HAND, IDOK);
+  again.expectBox("Quirla is running: the screensaver or the model editor is open.\r\n\r\nClose the model editor, end "
+                  "the screensaver and close the Display control panel (its preview runs the screensaver), then try again.",
+                  DRV_ICON_HAND, IDOK);
   ASSERT_TRUE(drvPostCommand(again.window, CANCEL));
   again.expectBox("Are you sure you want to quit " + name + " Setup?", DRV_ICON_EXCLAMATION, IDYES);
   again.expectEnd(1);  // NSIS's code for a setup the user cancelled
-  EXPECT_EQ(2, runSetup("/S /D=" + folder));
-  EXPECT_TRUE(drvIsRunning(&saver));
-  // Closing the panel ends its preview.
-  DestroyWindow(panel);
-  EXPECT_TRUE(saverWaitExit(&saver, DRV_TIMEOUT, nullptr));
-  drvKill(&saver);
-  // So does a running model editor.
-  DrvProcess editor = {};
-  ASSERT_TRUE(drvStart(&editor, ("\"" + folder + "\\App\\Quirla.exe\"").c_str(), nullptr));
-  HWND editorWindow = drvWaitWindow("Quirla", nullptr, editor.id, DRV_TIMEOUT);
-  ASSERT_NE(nullptr, editorWindow);
-  EXPECT_EQ(2, runSetup("/S /D=" + folder));
-  PostMessageA(editorWindow, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(drvWaitExit(&editor, DRV_TIMEOUT, nullptr));
-  drvKill(&editor);
-  // Once it has ended, the same folder takes the installation again.
-  EXPECT_EQ(0, runSetup("/S /D=" + folder));
-  runAddRemoveCommand(description);
+  saver.end();
+  runAddRemoveCommand();
   EXPECT_FALSE(exists(folder));
-}
-
-}  // namespace
-
-namespace {
-
-// --- The remover -----------------------------------------------------------------------------------
-
-TEST(SetupRemover, KeepsEverythingUntilTheUninstallerHasRemovedTheInstallation) {
-  std::set<std::string> before = snapshot();
-  std::string folder = "C:\\Quirla Remover Test";
-  ASSERT_EQ(0, runSetup("/S /D=" + folder));
-  std::string description = iniValue(folder + "\\setup.ini", "Setup", "Description");
-
-  // No to the uninstaller's question: the installation stays whole, with its Add/Remove entry.
-  runAddRemoveCommand(description, IDNO);
-  expectInstalled(folder, windowsFolder());
-
-  // Without its uninstaller the installation cannot go; the remover says how to repair it.
-  AddRemoveCommand remover = addRemoveCommand();
-  DrvProcess proc = {};
-  DrvMessageBox box;
-  ASSERT_TRUE(DeleteFileA((folder + "\\App\\uninstall.exe").c_str()));
-  ASSERT_TRUE(drvStart(&proc, remover.command.c_str(), nullptr));
-  ASSERT_TRUE(drvWaitMessageBox(0, DRV_TIMEOUT, &box));
-  drvKill(&proc);  // the remover started from its copy and has ended by now
-  EXPECT_EQ(description + " cannot be removed: its uninstaller '" + folder +
-                "\\App\\uninstall.exe' is missing.\r\n\r\nInstall " + description +
-                " again into the same folder, then remove it.",
-            std::string(box.text));
-  EXPECT_STREQ(drvIconName(DRV_ICON_HAND), drvIconName(box.icon));
-  EXPECT_TRUE(removerRunning());
-  ASSERT_TRUE(drvAnswer(&box, IDOK));
-  EXPECT_TRUE(waitForRemover());
-  EXPECT_TRUE(exists(remover.program));
-  EXPECT_EQ(remover.command, regString(HKEY_LOCAL_MACHINE, ADD_REMOVE_KEY, "UninstallString"));
-  EXPECT_EQ(folder + "\\", regString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "InstallPath"));
-
-  // Setup again into the same folder repairs it, and then it goes.
-  ASSERT_EQ(0, runSetup("/S /D=" + folder));
-  expectInstalled(folder, windowsFolder());
-  runAddRemoveCommand(description);
-  expectNothingLeftSince(before);
 }
 
 }  // namespace

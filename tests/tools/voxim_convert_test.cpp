@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "ChunkBytes.h"
 #include "TestSupport.h"
 #include "ToolRun.h"
 #include "app.h"
@@ -16,17 +17,6 @@
 #include "vxmModel.h"
 
 namespace {
-
-
-std::string u16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
-std::string u32(uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); }
-std::string f32(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return u32(bits);
-}
-std::string chunk(unsigned id, const std::string& body) { return u16(id) + u32(uint32_t(6 + body.size())) + body; }
-std::string str(const std::string& s) { return s + std::string(1, '\0'); }
 
 // Two objects (a quad and a triangle), a byte-colour and a float-colour material.
 std::string twoObjects() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ChunkBytes.h"
 #include "TestSupport.h"
 #include "app.h"
 #include "appPlatform.h"
@@ -22,22 +23,6 @@
 namespace {
 
 // --- Building chunk streams -----------------------------------------------------------------
-
-std::string u16(unsigned v) { return std::string{char(v & 0xFF), char((v >> 8) & 0xFF)}; }
-
-std::string u32(uint32_t v) {
-  return std::string{char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
-}
-
-std::string f32(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return u32(bits);
-}
-
-std::string str(const std::string& s) { return s + std::string(1, '\0'); }
-
-std::string chunk(unsigned id, const std::string& body) { return u16(id) + u32(uint32_t(6 + body.size())) + body; }
 
 // A chunk whose header claims `length` whatever its body holds.
 std::string rawChunk(unsigned id, uint32_t length, const std::string& body) { return u16(id) + u32(length) + body; }
