@@ -3,13 +3,14 @@
 // here) and on a 100,000-facet model, at sprite sides 127, 204 and 400 and a 600 x 600
 // workspace. Beside each, the same triangles with the same shading, size and depth test drawn
 // by Mesa's off-screen OpenGL on one thread, and at the end the table of both frame rates and
-// their ratio. Beside them the floor of each size, measured in the same run just before the
-// model's frames of that size: the frame's fixed work alone (the background copied into the
-// target and the depth buffer cleared), and each frame as a multiple of it. The table ends with a
-// summary line: the least and the median ratio over all cells, and the worst multiple of the
-// floor, over all cells and over the fill-bound ones. Frames are timed in processor time; on a
-// busy machine, run with --benchmark_repetitions=3 and every figure is the fastest of three. Every
-// VOXIM frame is also checked to allocate nothing.
+// their ratio. Beside them the floor of each size, measured in the same run beside the model's
+// frames of that size: the frame's fixed work alone (the background copied into the target and
+// the depth buffer cleared), and each frame as a multiple of it. The table ends with a summary
+// line: the least and the median ratio over all cells, and the worst multiple of the floor, over
+// all cells and over the fill-bound ones. Frames are timed in processor time; on a busy machine,
+// run with --benchmark_repetitions=3 --benchmark_enable_random_interleaving=true: every figure
+// is then the fastest of three runs scattered over the whole run, so that one busy spell cannot
+// spoil all three. Every VOXIM frame is also checked to allocate nothing.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -178,10 +179,9 @@ struct Result {
   int32_t state = 0;             // render state
 };
 std::map<std::string, Result> results;
-std::vector<std::string> resultOrder;
+std::vector<std::string> resultOrder;  // the cells as registered, whatever order they ran in
 long steadyAllocations = 0;
 std::map<std::string, double> floors;  // seconds of a frame's fixed work, by floor benchmark
-std::string lastFloor;                  // the floor measured last: the one of the frames that follow it
 
 // The process's processor time in seconds. Frames are timed by it rather than by the wall clock:
 // on a shared machine the wall clock also counts the time other programs had the processor.
@@ -199,8 +199,12 @@ void keepFastest(double* figure, double seconds) {
 }
 
 void record(const std::string& key, bool gl, double seconds) {
-  if (!results.count(key)) resultOrder.push_back(key);
   keepFastest(gl ? &results[key].gl : &results[key].voxim, seconds);
+}
+
+// The floor benchmark of a size, registered beside each model's frames of that size.
+std::string floorName(const Size& size, const std::string& model) {
+  return std::string("Floor/") + size.name + "/before/" + model;
 }
 
 // The work every frame of a size does whatever the model: the background copied into the target
@@ -224,7 +228,6 @@ void benchFloor(benchmark::State& state, Size size, std::string name) {
   }
   const double seconds = cpuSeconds() - start;
   keepFastest(&floors[name], seconds / (double)state.iterations());
-  lastFloor = name;
   state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
   vxmBitmapFree(target);
   vxmBitmapFree(background);
@@ -275,7 +278,7 @@ void benchVoxim(benchmark::State& state, const BenchModel* bm, Size size, int32_
   state.counters["allocations"] = (double)allocated;
   if (allocated != 0) state.SkipWithError("a steady frame allocated memory");
   record(key, false, seconds / (double)state.iterations());
-  results[key].floor = lastFloor;
+  results[key].floor = floorName(size, bm->name);
   results[key].covered = coveredShare(target);
   results[key].facets = limits.renderTriCount;
   results[key].state = renderState;
@@ -492,7 +495,7 @@ bool fillBound(const std::string& key, const Result& r) {
 void printTable() {
   std::printf("\nFrames per second, VOXIM beside OSMesa (%s, one thread); ratio = OSMesa frame time / VOXIM "
               "frame time (above 1: VOXIM faster), both in processor time; floor = the frame's fixed work alone (background copy and "
-              "depth clear) measured just before; x floor = VOXIM frame time / floor; * = fill-bound\n",
+              "depth clear) measured in the same run; x floor = VOXIM frame time / floor; * = fill-bound\n",
 #if defined(QUIRLA_HAVE_OSMESA)
               glRenderer.c_str()
 #else
@@ -505,6 +508,7 @@ void printTable() {
   double minRatio = 0.0, worstFloor = 0.0, worstFillFloor = 0.0;
   std::string minKey, worstKey, worstFillKey;
   for (const std::string& key : resultOrder) {
+    if (!results.count(key)) continue;  // not run (filtered out)
     const Result& r = results[key];
     const double v = r.voxim > 0 ? 1.0 / r.voxim : 0.0, g = r.gl > 0 ? 1.0 / r.gl : 0.0;
     const double ratio = r.voxim > 0 && r.gl > 0 ? r.gl / r.voxim : 0.0;
@@ -551,10 +555,11 @@ int main(int argc, char** argv) {
 #endif
   for (const BenchModel& bm : models) {
     for (const Size& size : kSizes) {
-      const std::string floor = std::string("Floor/") + size.name + "/before/" + bm.name;
+      const std::string floor = floorName(size, bm.name);
       benchmark::RegisterBenchmark(floor.c_str(), benchFloor, size, floor)->MinTime(0.2)->UseRealTime();
       for (int32_t state : kStates) {
         const std::string key = bm.name + "/" + size.name + "/state" + std::to_string(state);
+        resultOrder.push_back(key);
         benchmark::RegisterBenchmark(("VOXIM/" + key).c_str(), benchVoxim, &bm, size, state, key)->MinTime(0.2)->UseRealTime();
 #if defined(QUIRLA_HAVE_OSMESA)
         benchmark::RegisterBenchmark(("OSMesa/" + key).c_str(), benchGl, &bm, size, state, key)->MinTime(0.2)->UseRealTime();
