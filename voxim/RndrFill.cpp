@@ -191,7 +191,6 @@ static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
   const uint8_t blue = (uint8_t)colour, green = (uint8_t)(colour >> 8), red = (uint8_t)(colour >> 16);
   const VxmScanline* row = r->scanlines;
   const VxmScanline* const end = row + (r->rowCount - 1);
-  float* const depthBuffer = r->depthBuffer;
   for (; row < end; ++row) {
     uint8_t* pixel = row->leftPixel;
     uint8_t* const stop = row->rightPixel;
@@ -200,13 +199,10 @@ static void rndrSpansFlat(VxmRenderer* r, uint32_t colour) {
     rndrCheckSpan(r, row);
 #endif
     if (Depth) {
-      const int32_t count = (int32_t)((stop - pixel) / 3);
-      const float depthStep = rndrDepthStep(row->leftDepth, row->rightDepth, count);
-      float depth = row->leftDepth;
-      float* depthEntry = depthBuffer + row->leftDepthIndex;
-      for (; pixel < stop; pixel += 3, ++depthEntry, depth += depthStep) {
-        if (depth < *depthEntry) {
-          *depthEntry = depth;
+      RndrDepthWalk walk = rndrDepthWalk(r, row, (int32_t)((stop - pixel) / 3));
+      for (; pixel < stop; pixel += 3, ++walk.entry, walk.depth += walk.step) {
+        if (walk.depth < *walk.entry) {
+          *walk.entry = walk.depth;
           pixel[0] = blue;
           pixel[1] = green;
           pixel[2] = red;
@@ -233,7 +229,6 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
       _mm_setr_epi32(colour->directional[0], colour->directional[1], colour->directional[2], 0);
   const VxmScanline* row = r->scanlines;
   const VxmScanline* const end = row + (r->rowCount - 1);
-  float* const depthBuffer = r->depthBuffer;
   for (; row < end; ++row) {
     uint8_t* pixel = row->leftPixel;
     uint8_t* const stop = row->rightPixel;
@@ -245,16 +240,11 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
     const int32_t shadeStep = (row->rightShade - row->leftShade) / count;
     __m128i product = rndrMulLow(directional, _mm_set1_epi32(row->leftShade));
     const __m128i step = rndrMulLow(directional, _mm_set1_epi32(shadeStep));
-    float depthStep = 0.0f, depth = 0.0f;
-    float* depthEntry = nullptr;
-    if (Depth) {
-      depthStep = rndrDepthStep(row->leftDepth, row->rightDepth, count);
-      depth = row->leftDepth;
-      depthEntry = depthBuffer + row->leftDepthIndex;
-    }
+    RndrDepthWalk walk = {0.0f, 0.0f, nullptr};
+    if (Depth) walk = rndrDepthWalk(r, row, count);
     for (; pixel < stop; pixel += 3) {
-      if (!Depth || depth < *depthEntry) {
-        if (Depth) *depthEntry = depth;
+      if (!Depth || walk.depth < *walk.entry) {
+        if (Depth) *walk.entry = walk.depth;
         const __m128i value = _mm_add_epi32(base, _mm_srai_epi32(product, 20));
         const __m128i words = _mm_packs_epi32(value, value);
         const __m128i bytes = _mm_packus_epi16(words, words);
@@ -264,8 +254,8 @@ static void rndrSpansSmooth(VxmRenderer* r, const VxmSmoothColour* colour) {
         pixel[2] = (uint8_t)(bgr >> 16);
       }
       if (Depth) {
-        ++depthEntry;
-        depth += depthStep;
+        ++walk.entry;
+        walk.depth += walk.step;
       }
       product = _mm_add_epi32(product, step);
     }
@@ -395,11 +385,12 @@ static void rndrSpanGroups(VxmRenderer* r, const Pen& pen) {
       rndrCheckSpan(r, s);
 #endif
       const int32_t count = (int32_t)((s->rightPixel - s->leftPixel) / 3);
+      const RndrDepthWalk walk = rndrDepthWalk(r, s, count);
       span[lane].pixel = s->leftPixel;
-      span[lane].depth = r->depthBuffer + s->leftDepthIndex;
+      span[lane].depth = walk.entry;
       span[lane].count = count;
-      first[lane] = s->leftDepth;
-      step[lane] = rndrDepthStep(s->leftDepth, s->rightDepth, count);
+      first[lane] = walk.depth;
+      step[lane] = walk.step;
       rndrPenStart(pen, &span[lane], s, count);
       if (count > longest) longest = count;
     }

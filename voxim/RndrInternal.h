@@ -106,6 +106,17 @@ inline float rndrDepthStep(float a, float b, int32_t n) {
   return (float)(((double)b - (double)a) / (double)n);
 }
 
+// Where a span's depth test starts: the first depth, the step between pixels, and the
+// depth-buffer entry of the left pixel.
+struct RndrDepthWalk {
+  float depth, step;
+  float* entry;
+};
+
+inline RndrDepthWalk rndrDepthWalk(const VxmRenderer* r, const VxmScanline* row, int32_t count) {
+  return {row->leftDepth, rndrDepthStep(row->leftDepth, row->rightDepth, count), r->depthBuffer + row->leftDepthIndex};
+}
+
 // Fills called by the frame dispatch (Rndr.cpp). Each checks its facet ("Invalid Paramters"),
 // places the corners and skips the facet silently when one lies outside the target.
 void vxmRenderFillFlat(const VxmTri* tri, uint32_t colour);

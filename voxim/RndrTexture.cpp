@@ -30,7 +30,6 @@ static void rndrSpansTexture(VxmRenderer* r, const VxmBitmap* texture, int32_t i
   const uint8_t* const blueTable = vxmLightGetBlueTable() + (Mode == RNDR_TEXTURE_LIT ? intensity : 0);
   const uint8_t* const greenTable = vxmLightGetGreenTable() + (Mode == RNDR_TEXTURE_LIT ? intensity : 0);
   const uint8_t* const redTable = vxmLightGetRedTable() + (Mode == RNDR_TEXTURE_LIT ? intensity : 0);
-  float* const depthBuffer = r->depthBuffer;
 
   const VxmScanline* row = r->scanlines;
   const VxmScanline* const end = row + (r->rowCount - 1);
@@ -49,16 +48,11 @@ static void rndrSpansTexture(VxmRenderer* r, const VxmBitmap* texture, int32_t i
       shade = row->leftShade;
       shadeStep = (row->rightShade - shade) / count;
     }
-    float depthStep = 0.0f, depth = 0.0f;
-    float* depthEntry = nullptr;
-    if (Depth) {
-      depthStep = rndrDepthStep(row->leftDepth, row->rightDepth, count);
-      depth = row->leftDepth;
-      depthEntry = depthBuffer + row->leftDepthIndex;
-    }
+    RndrDepthWalk walk = {0.0f, 0.0f, nullptr};
+    if (Depth) walk = rndrDepthWalk(r, row, count);
     for (; pixel < stop; pixel += 3) {
-      if (!Depth || depth < *depthEntry) {
-        if (Depth) *depthEntry = depth;
+      if (!Depth || walk.depth < *walk.entry) {
+        if (Depth) *walk.entry = walk.depth;
         const uint8_t* texel = rndrTexel<Clamp>(lines, u, v, lastColumn, lastRow);
         if (Mode == RNDR_TEXTURE_PLAIN) {
           std::memcpy(pixel, texel, 3);  // two moves instead of three
@@ -74,8 +68,8 @@ static void rndrSpansTexture(VxmRenderer* r, const VxmBitmap* texture, int32_t i
         }
       }
       if (Depth) {
-        ++depthEntry;
-        depth += depthStep;
+        ++walk.entry;
+        walk.depth += walk.step;
       }
       u += uStep;
       v += vStep;
