@@ -255,19 +255,24 @@ TEST_F(EditorCore, ADragAcrossTheWorkspaceTurnsThreeRadiansAndArrowKeysLockAnAxi
   VxmMatrix model = s.baseMatrix;
   vxmMatMultiplyInPlace(&model, &want);
   EXPECT_EQ(std::memcmp(&s.model->matrix, &model, sizeof model), 0);
-  // Up held: only the turn about X stays; Left held: only the turn about Y.
-  vxmMatIdentity(&s.rotation);
-  editorRotateDrag(&s, TOOL_ROTATE_XY, 0.25f, 0.5f, true, false);
-  vxmMatRotateX(&want, -1.5f);
-  EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
-  vxmMatIdentity(&s.rotation);
-  editorRotateDrag(&s, TOOL_ROTATE_XY, 0.25f, 0.5f, false, true);
-  vxmMatRotateY(&want, -0.75f);
-  EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
-  vxmMatIdentity(&s.rotation);
-  editorRotateDrag(&s, TOOL_ROTATE_Z, 0.5f, 0.9f, false, false);
-  vxmMatRotateZ(&want, -1.5f);
-  EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0);
+  // Up held: only the turn about X stays; Left held: only the turn about Y; Z turns by the
+  // horizontal drag only.
+  struct Turn {
+    ToolState tool;
+    float dx, dy;
+    bool up, left;
+    VxmMatrix* (*rotate)(VxmMatrix*, float);
+    float angle;
+  };
+  const Turn turns[] = {{TOOL_ROTATE_XY, 0.25f, 0.5f, true, false, vxmMatRotateX, -1.5f},
+                        {TOOL_ROTATE_XY, 0.25f, 0.5f, false, true, vxmMatRotateY, -0.75f},
+                        {TOOL_ROTATE_Z, 0.5f, 0.9f, false, false, vxmMatRotateZ, -1.5f}};
+  for (const Turn& t : turns) {
+    vxmMatIdentity(&s.rotation);
+    editorRotateDrag(&s, t.tool, t.dx, t.dy, t.up, t.left);
+    t.rotate(&want, t.angle);
+    EXPECT_EQ(std::memcmp(&s.rotation, &want, sizeof want), 0) << t.tool << " " << t.up << t.left;
+  }
 }
 
 TEST_F(EditorCore, TexturePlacementStartsOneTexelPerPixelAndDragsKeepItsLimits) {
