@@ -422,9 +422,9 @@ bool removerRunning() {
 }
 
 bool waitForRemover() {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < (DWORD)DRV_TIMEOUT; Sleep(100))
-    if (!removerRunning()) return true;
-  return false;
+  for (DWORD start = GetTickCount(); removerRunning(); Sleep(100))
+    if (GetTickCount() - start > (DWORD)DRV_TIMEOUT) return false;
+  return true;
 }
 
 // The Add/Remove command as Control Panel runs it: the uninstaller's window and its confirmation,
@@ -464,21 +464,17 @@ struct Windows98 {
 
 // --- Installing, using and removing ------------------------------------------------------------------
 
-TEST(Setup, TheRunBuiltTheSetupProgramFromTheStagedInstallation) {
+// The run built the setup program from the staged installation. On Windows 98 the screensaver's copy goes into the system folder instead of the Windows folder.
+// Only the NT run uses the installation: under Wine just setup and the uninstaller see Windows 98,
+// and the editor would keep its copy of the saver where NT wants it.
+TEST(Setup, InstallsUsesRepairsAndRemovesTheProductOnNtAndOnWindows98) {
   SetupProgram program = setupProgram();
   ASSERT_FALSE(program.path.empty()) << "no Quirla-*-setup.exe in " << distFolder();
   EXPECT_EQ("2.30", program.version);
   WIN32_FILE_ATTRIBUTE_DATA built = {}, staged = {};
   ASSERT_TRUE(GetFileAttributesExA(program.path.c_str(), GetFileExInfoStandard, &built));
   ASSERT_TRUE(GetFileAttributesExA((stagedFolder() + "\\setup.lst").c_str(), GetFileExInfoStandard, &staged));
-  EXPECT_GE(CompareFileTime(&built.ftLastWriteTime, &staged.ftLastWriteTime), 0)
-      << "the setup program is older than the staged installation";
-}
-
-// On Windows 98 the screensaver's copy goes into the system folder instead of the Windows folder.
-// Only the NT run uses the installation: under Wine just setup and the uninstaller see Windows 98,
-// and the editor would keep its copy of the saver where NT wants it.
-TEST(Setup, InstallsUsesRepairsAndRemovesTheProductOnNtAndOnWindows98) {
+  EXPECT_GE(CompareFileTime(&built.ftLastWriteTime, &staged.ftLastWriteTime), 0) << "older than the staged tree";
   for (bool win98 : {false, true}) {
     SCOPED_TRACE(win98 ? "Windows 98" : "NT");
     Windows98 windows98(win98 ? std::vector<std::string>{setupProgram().name, "uninstall.exe"}
@@ -620,8 +616,7 @@ TEST(SetupRefuses, FoldersAndSituationsWhereTheUninstallerCouldNotWork) {
     std::string path = installPath();
     EXPECT_EQ(2, runSetup("/S /D=" + refusal.folder)) << refusal.folder;
     std::set<std::string> after = snapshot();
-    EXPECT_TRUE(minus(after, arranged).empty()) << "added:" << join(minus(after, arranged));
-    EXPECT_TRUE(minus(arranged, after).empty()) << "gone:" << join(minus(arranged, after));
+    EXPECT_EQ("", join(minus(after, arranged)) + join(minus(arranged, after))) << "added, then gone";
     EXPECT_EQ(path, installPath());
   }
   // Once Quirla has ended, the same folder takes the installation again, and the uninstaller
