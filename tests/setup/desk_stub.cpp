@@ -7,12 +7,6 @@
 
 #include <cstdio>
 
-static void showPage(const char* page) {
-  char text[300];
-  snprintf(text, sizeof text, "page %s", page);
-  MessageBoxA(nullptr, text, "Display Properties", MB_OK | MB_ICONINFORMATION);
-}
-
 extern "C" __declspec(dllexport) LONG CALLBACK CPlApplet(HWND window, UINT message, LPARAM lParam1, LPARAM lParam2) {
   switch (message) {
     case CPL_INIT:
@@ -35,20 +29,16 @@ extern "C" __declspec(dllexport) LONG CALLBACK CPlApplet(HWND window, UINT messa
       lstrcpynA(info->szInfo, "Display settings", sizeof info->szInfo);
       return 0;
     }
-    // The page comes as the text after the second comma.
-    case CPL_STARTWPARMSA:
-      showPage(reinterpret_cast<const char*>(lParam2));
-      return TRUE;
+    // The page comes as the text after the second comma (Wine's control panel passes it wide).
     case CPL_STARTWPARMSW: {
       char page[256] = "";
       WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(lParam2), -1, page, sizeof page, nullptr,
                           nullptr);
-      showPage(page);
+      char text[300];
+      snprintf(text, sizeof text, "page %s", page);
+      MessageBoxA(nullptr, text, "Display Properties", MB_OK | MB_ICONINFORMATION);
       return TRUE;
     }
-    case CPL_DBLCLK:
-      showPage("(none)");
-      return 0;
     default:
       return 0;
   }
