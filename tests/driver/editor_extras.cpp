@@ -172,27 +172,27 @@ void EditorFixture::TearDown() {
 }
 
 long EditorFixture::against(const std::string& path, int32_t flags, std::string* first,
-                            const std::function<void(EditorView&)>& change) {
+                            const std::function<void(EditorState&)>& change) {
   const RECT ws = editorWorkspace(w);
   const int side = ws.right - ws.left;
-  EditorView view = {};
-  editorResetState(&view.state);
-  view.bitmap = vxmBitmapCreate(side, side, 24);
-  if (view.bitmap) vxmRenderSetTarget(view.bitmap);
-  view.state.workspaceRect = {0, 0, side, side, side, side};
-  view.state.workspaceBitmap = view.bitmap;
+  EditorState view;
+  editorResetState(&view);
+  VxmBitmap* frame = vxmBitmapCreate(side, side, 24);
+  if (frame) vxmRenderSetTarget(frame);
+  view.workspaceRect = {0, 0, side, side, side, side};
+  view.workspaceBitmap = frame;
   long n = -1;
-  VxmModel* loaded = path.empty() || !view.bitmap ? nullptr : vxmModelLoad(path.c_str());
-  const bool ready = view.bitmap && (path.empty() || (loaded && editorInstallModel(&view.state, loaded)));
-  auto draw = [&] { return render(view.bitmap, &view.state.viewScale, flags, view.state.model); };
+  VxmModel* loaded = path.empty() || !frame ? nullptr : vxmModelLoad(path.c_str());
+  const bool ready = frame && (path.empty() || (loaded && editorInstallModel(&view, loaded)));
+  auto draw = [&] { return render(frame, &view.viewScale, flags, view.model); };
   if (ready && draw()) {
     if (change) change(view);
     drvSync(w.main, DRV_TIMEOUT);
-    if (draw()) n = differences(w.main, ws.left, ws.top, view.bitmap, first);
+    if (draw()) n = differences(w.main, ws.left, ws.top, frame, first);
   }
-  vxmSelectionFree(view.state.selection);
-  vxmModelFree(view.state.model);
-  vxmBitmapFree(view.bitmap);
+  vxmSelectionFree(view.selection);
+  vxmModelFree(view.model);
+  vxmBitmapFree(frame);
   return n;
 }
 

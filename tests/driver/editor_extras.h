@@ -40,11 +40,6 @@ RECT editorWorkspace(const EditorWindowSet& w);
 // The light preview in the lighting window's client pixels.
 RECT editorLightPreview(HWND lighting);
 
-// A model as the test process draws it: installed in a state of its own with the editor's rules.
-struct EditorView {
-  EditorState state;
-  VxmBitmap* bitmap;
-};
 // The editor's default lights, set in the test process.
 void editorDefaultLights(void);
 // The light preview against the library's frame of the light model under the lights now set in
@@ -62,9 +57,10 @@ class EditorFixture : public ::testing::Test {
   void TearDown() override;
   std::string model(const char* name) const { return install.root + "Models\\" + name; }
   // The workspace against the library's frame of `path` at `flags`, after `change` edited the
-  // test's own view (its renderer is set up for picking when it runs): as editorLightDifferences.
+  // test's own state with the model installed by the editor's rules (its renderer is set up for
+  // picking when it runs): as editorLightDifferences.
   long against(const std::string& path, int32_t flags, std::string* first,
-               const std::function<void(EditorView&)>& change = nullptr);
+               const std::function<void(EditorState&)>& change = nullptr);
   // Presses the button and waits until the editor has handled it.
   void click(HWND dialog, int id);
   // The box the editor shows, after checking its title and icon, answered with `button`.

@@ -23,7 +23,10 @@ bool writeSmoothCube(const std::string& path, bool highlight = false, int spread
   const std::string swaps[][2] = {{"Vertex normals: No", "Vertex normals: Average"},
                                   {"Highlight: No", highlight ? "Highlight: Yes" : "Highlight: No"},
                                   {"Highlight Value: 90", "Highlight Value: " + std::to_string(spread)}};
-  for (const auto& swap : swaps) s.replace(s.find(swap[0]), swap[0].size(), swap[1]);
+  for (const auto& swap : swaps) {
+    const size_t at = s.find(swap[0]);
+    if (at != std::string::npos) s.replace(at, swap[0].size(), swap[1]);
+  }
   return drvWriteFile(path.c_str(), s.c_str());
 }
 
@@ -51,8 +54,8 @@ TEST_F(Editor, StartsInTheModeOfWhatTheCommandLineOpensAndRecordsItsInstallation
   // Only the first name counts, and a light file loads no model: the model is drawn with the
   // default lights, the lights come without a model.
   const Case cases[] = {{"", "", ""},
-                        {"\"" + cube + "\" \"" + sunset + "\"", cube, ""},
-                        {"\"" + sunset + "\" \"" + cube + "\"", "", sunset}};
+                        {'"' + cube + "\" \"" + sunset + "\"", cube, ""},
+                        {'"' + sunset + "\" \"" + cube + "\"", "", sunset}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     start(c.arguments);
@@ -100,7 +103,7 @@ TEST_F(Editor, StartsInTheModeOfWhatTheCommandLineOpensAndRecordsItsInstallation
 
 TEST_F(Editor, TheWorkspaceStaysSquareAndTheWindowAtLeast450Wide) {
   ASSERT_TRUE(saverWriteCube(model("cube.vxm"), EDITOR_SIX));
-  start("\"" + model("cube.vxm") + "\"");
+  start('"' + model("cube.vxm") + "\"");
   std::string first;
   for (SIZE size : {SIZE{900, 440}, SIZE{520, 700}, SIZE{640, 440}}) {
     SCOPED_TRACE(size.cx);
@@ -205,7 +208,7 @@ TEST_F(Editor, ToolWindowsHoldTheirControlsAtTheirPlaces) {
 
 TEST_F(Editor, DisplayOptionsLightingNeedsColourOrTextureAndSmoothNeedsNormals) {
   ASSERT_TRUE(writeSmoothCube(model("smooth.vxm")));
-  start("\"" + model("smooth.vxm") + "\"");
+  start('"' + model("smooth.vxm") + "\"");
   EXPECT_TRUE(enabled(w.display, 1057));
   struct Step {
     int click;
@@ -231,7 +234,7 @@ TEST_F(Editor, DisplayOptionsLightingNeedsColourOrTextureAndSmoothNeedsNormals) 
 
 TEST_F(Editor, TheSpreadScrollBarMovesByLinesPagesAndThumbWithinZeroToHundred) {
   ASSERT_TRUE(writeSmoothCube(model("shiny.vxm"), true, 40));
-  start("\"" + model("shiny.vxm") + "\"");
+  start('"' + model("shiny.vxm") + "\"");
   click(w.editMode, 1044);
   ASSERT_TRUE(drvIsVisible(w.lighting));
   EXPECT_EQ(check(w.lighting, 1058), BST_CHECKED);
@@ -256,7 +259,7 @@ TEST_F(Editor, TheSpreadScrollBarMovesByLinesPagesAndThumbWithinZeroToHundred) {
   // The model is drawn with the spread now set (released thumb: the workspace is redrawn).
   ASSERT_TRUE(drvSend(w.lighting, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), (LPARAM)bar, nullptr));
   std::string first;
-  EXPECT_EQ(against(model("shiny.vxm"), 7, &first, [](EditorView& v) { v.state.model->highlightValue = 1; }), 0)
+  EXPECT_EQ(against(model("shiny.vxm"), 7, &first, [](EditorState& v) { v.model->highlightValue = 1; }), 0)
       << first;
   // Unticking the highlight disables the bar.
   click(w.lighting, 1058);
@@ -267,7 +270,7 @@ TEST_F(Editor, TheSpreadScrollBarMovesByLinesPagesAndThumbWithinZeroToHundred) {
 
 TEST_F(Editor, ClosingAsksForEditedLightsThenTheModelAndCancelKeepsItRunning) {
   ASSERT_TRUE(writeSmoothCube(model("edit.vxm")));
-  start("\"" + model("edit.vxm") + "\"");
+  start('"' + model("edit.vxm") + "\"");
   click(w.editMode, 1044);
   // Turn the light by dragging in the preview, and edit the model by ticking its highlight.
   RECT area = editorLightPreview(w.lighting);
@@ -347,7 +350,7 @@ TEST_F(Editor, TheSaversEditorButtonOpensTheRealEditorOnItsModel) {
   ASSERT_TRUE(saverWriteCube(path, 0x0000FF));
   saverSetText("Model File", path);
   DrvProcess saver = {};
-  ASSERT_TRUE(saverStart(&saver, "\"" + install.root + "App\\Quirla.scr\" /c"));
+  ASSERT_TRUE(saverStart(&saver, '"' + install.root + "App\\Quirla.scr\" /c"));
   HWND dialog = saverWaitWindow("#32770", "Quirla Screensaver Configuration", saver.id, DRV_TIMEOUT);
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(drvSync(dialog, DRV_TIMEOUT));

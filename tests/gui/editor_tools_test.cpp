@@ -104,13 +104,13 @@ struct Tools : EditorFixture {
   void ctrlClick(POINT p) { gesture(w.main, p, p, MK_LBUTTON | MK_CONTROL); }
 
   // The facet the test's view shows under client point p (y counted up from the bottom row).
-  int pick(EditorView& view, POINT p) const {
-    return vxmSelectionPick(view.state.selection, p.x - ws.left, SIDE - (p.y - ws.top));
+  int pick(EditorState& view, POINT p) const {
+    return vxmSelectionPick(view.selection, p.x - ws.left, SIDE - (p.y - ws.top));
   }
-  static void turn(EditorView& view, const VxmMatrix& rotation) {
-    view.state.rotation = rotation;
-    view.state.model->matrix = view.state.baseMatrix;
-    vxmMatMultiplyInPlace(&view.state.model->matrix, &rotation);
+  static void turn(EditorState& view, const VxmMatrix& rotation) {
+    view.rotation = rotation;
+    view.model->matrix = view.baseMatrix;
+    vxmMatMultiplyInPlace(&view.model->matrix, &rotation);
   }
 
   // Waits for the file dialog `title` and chooses `path` in it.
@@ -148,7 +148,7 @@ TEST_F(Tools, TheWholeKeyFlagValueChoosesTheTool) {
   // The primary button alone, across the whole workspace: a turn of -3 radians about Y.
   click(w.editMode, EDIT_COLOUR);
   gesture(w.main, {ws.left, centre().y}, {ws.right, centre().y}, MK_LBUTTON);
-  EXPECT_EQ(against(cube, 7, &first, [](EditorView& v) {
+  EXPECT_EQ(against(cube, 7, &first, [](EditorState& v) {
               VxmMatrix r;
               turn(v, *vxmMatRotateY(&r, -3.0f));
             }),
@@ -181,7 +181,7 @@ TEST_F(Tools, SnapToAxesTurnsEachAngleToTheNearestQuarter) {
     const int dx = (int)std::lround(-s.degrees * 3.14159265358979 / 180.0 / 3.0 * SIDE);
     gesture(w.main, centre(), centre(dx, 0), MK_LBUTTON);
     command(CMD_SNAP);
-    EXPECT_EQ(against(cube, 7, &first, [&](EditorView& v) {
+    EXPECT_EQ(against(cube, 7, &first, [&](EditorState& v) {
                 VxmMatrix r;
                 turn(v, *vxmMatRotateY(&r, (float)(s.quarters * (double)QUARTER)));
               }),
@@ -201,12 +201,12 @@ TEST_F(Tools, CtrlClickPaintsAndSaveAsLeavesOutAnUnappliedTexturePreview) {
   ctrlClick(p);
   int painted = -1, selected = -1;  // by the test's own picking
   std::string first;
-  EXPECT_EQ(against(cube, 7, &first, [&](EditorView& v) {
+  EXPECT_EQ(against(cube, 7, &first, [&](EditorState& v) {
               painted = pick(v, p);
               selected = pick(v, q);
               if (painted < 0) return;
-              v.state.model->tris[painted].colour = 0xC8C8C8;
-              v.state.model->tris[painted].texture = nullptr;
+              v.model->tris[painted].colour = 0xC8C8C8;
+              v.model->tris[painted].texture = nullptr;
             }),
             0)
       << first;
@@ -258,10 +258,10 @@ TEST_F(Tools, NewOnA3dsFileMakesAnUntitledGreyModel) {
   EXPECT_EQ(editorTitle(w.main), editorTitled("Untitled.vxm"));
   std::string first;
   bool wasRed = false;
-  EXPECT_EQ(against(mesh, 7, &first, [&](EditorView& v) {
-              for (int i = 0; i < v.state.model->triCount; ++i) {
-                wasRed = wasRed || v.state.model->tris[i].colour == 0xFF0000;
-                v.state.model->tris[i].colour = 0x7F7F7F;
+  EXPECT_EQ(against(mesh, 7, &first, [&](EditorState& v) {
+              for (int i = 0; i < v.model->triCount; ++i) {
+                wasRed = wasRed || v.model->tris[i].colour == 0xFF0000;
+                v.model->tris[i].colour = 0x7F7F7F;
               }
             }),
             0)
@@ -303,7 +303,7 @@ TEST_F(Tools, CopyDisplayPutsTheWorkspaceOnTheClipboardAsA24BitDib) {
   CloseClipboard();
 }
 
-TEST_F(Tools, TheTwelfthTextureIsRefusedBeforeAnyDialog) {
+TEST_F(Tools, TheTwelfthTextureIsRefusedBeforeAnyDialogAndModelInfoAndAboutEndByTheirButtons) {
   // A model that already names twelve pictures.
   std::string list;
   for (int i = 0; i < 12; ++i) {
@@ -325,7 +325,32 @@ TEST_F(Tools, TheTwelfthTextureIsRefusedBeforeAnyDialog) {
   drvSync(w.main, DRV_TIMEOUT);
   EXPECT_EQ(drvFindWindow("#32770", "Open Texture", proc.id), nullptr);
   EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(full)));
+  // Model Info and About end on OK, Cancel or the close box only.
+  struct Ending {
+    int command;
+    const char* title;
+    UINT message;  // a button's id, or WM_CLOSE for the close box
+  };
+  for (const Ending& e : {Ending{CMD_MODEL_INFO, "Model Info", IDOK}, Ending{CMD_ABOUT, "About Quirla", IDCANCEL},
+                          Ending{CMD_MODEL_INFO, "Model Info", WM_CLOSE}}) {
+    SCOPED_TRACE(testing::Message() << e.title << " ended by " << e.message);
+    post(e.command);
+    HWND dialog = saverWaitWindow("#32770", e.title, proc.id, DRV_TIMEOUT);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(drvPostCommand(dialog, 12345));  // no control of theirs
+    ASSERT_TRUE(drvSync(dialog, DRV_TIMEOUT));
+    EXPECT_TRUE(drvIsVisible(dialog));
+    if (e.message == WM_CLOSE) {
+      ASSERT_TRUE(PostMessageA(dialog, WM_CLOSE, 0, 0));
+    } else {
+      ASSERT_TRUE(drvPostCommand(dialog, (int)e.message));
+    }
+    EXPECT_TRUE(drvWaitGone(dialog, DRV_TIMEOUT));
+    drvSync(w.main, DRV_TIMEOUT);
+  }
+  EXPECT_TRUE(drvIsRunning(&proc));
 }
+
 
 TEST_F(Tools, OpenLightsAsksAboutEditedLightsOnlyAfterTheFileIsChosen) {
   const std::string dusk = install.root + "Lights\\dusk.vlt", dawn = install.root + "Lights\\dawn.vlt";
@@ -426,33 +451,6 @@ TEST_F(Tools, HostileFilesAreRefusedAndChangeNothing) {
     EXPECT_EQ(editorTitle(main), EDITOR_TITLE);
     EXPECT_TRUE(drvIsRunning(&proc));
   }
-}
-
-TEST_F(Tools, ModelInfoAndAboutEndOnOkCancelOrTheCloseBoxOnly) {
-  struct Ending {
-    int command;
-    const char* title;
-    UINT message;  // a button's id, or WM_CLOSE for the close box
-  };
-  start(cube);
-  for (const Ending& e : {Ending{CMD_MODEL_INFO, "Model Info", IDOK}, Ending{CMD_ABOUT, "About Quirla", IDCANCEL},
-                          Ending{CMD_MODEL_INFO, "Model Info", WM_CLOSE}}) {
-    SCOPED_TRACE(testing::Message() << e.title << " ended by " << e.message);
-    post(e.command);
-    HWND dialog = saverWaitWindow("#32770", e.title, proc.id, DRV_TIMEOUT);
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(drvPostCommand(dialog, 12345));  // no control of theirs
-    ASSERT_TRUE(drvSync(dialog, DRV_TIMEOUT));
-    EXPECT_TRUE(drvIsVisible(dialog));
-    if (e.message == WM_CLOSE) {
-      ASSERT_TRUE(PostMessageA(dialog, WM_CLOSE, 0, 0));
-    } else {
-      ASSERT_TRUE(drvPostCommand(dialog, (int)e.message));
-    }
-    EXPECT_TRUE(drvWaitGone(dialog, DRV_TIMEOUT));
-    drvSync(w.main, DRV_TIMEOUT);
-  }
-  EXPECT_TRUE(drvIsRunning(&proc));
 }
 
 // --- Other programs -------------------------------------------------------------------------------
