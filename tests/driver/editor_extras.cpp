@@ -8,12 +8,6 @@
 
 #include "app.h"
 
-const char* const EDITOR_TRUNCATED_VXM =
-    "VOXIM Model Format\r\nVersion: 2.10\r\nNumber of vertices: 3\r\nNumber of facets: 1\r\n"
-    "Number of textures: 0\r\nNumber of texture triangles: 0\r\nVertex normals: No\r\nHighlight: No\r\n"
-    "Highlight Value: 90\r\nTexture List:\r\nVertex list:\r\n0 0 0\r\n1 0";
-const char* const EDITOR_BAD_VLT = "VOXIM Light Format\r\nVersion: 2.10\r\nAmbient Light:\r\nRed x\r\n";
-
 std::string editorLower(std::string text) {
   for (char& c : text) c = (char)tolower((unsigned char)c);
   return text;
@@ -29,21 +23,13 @@ std::string editorTitled(const std::string& name, bool edited) {
   return std::string(EDITOR_TITLE) + " - [" + name + (edited ? " *]" : "]");
 }
 
-bool editorMakeInstall(const char* name, EditorInstall* install) {
-  SaverInstall saver;
-  if (!install || !saverMakeInstall(name, &saver)) return false;
-  install->root = saver.root;
-  install->exe = saver.root + "App\\Quirla.exe";
-  char built[MAX_PATH];
-  return drvBinaryPath("Quirla.exe", built, sizeof built) && CopyFileA(built, install->exe.c_str(), FALSE);
+std::string editorTitle(HWND main) {
+  char title[512] = "";
+  drvGetTextNow(main, title, sizeof title);
+  return title;
 }
 
-void editorForgetInstall(const EditorInstall* install) {
-  if (!install) return;
-  SaverInstall saver = {install->root, install->root + "App\\Quirla.scr"};
-  saverForgetInstall(&saver);
-}
-
+// A tool window of the main window: the child dialog whose control `id` reads `text`.
 struct ToolSearch {
   int id;
   const char* text;
@@ -51,49 +37,30 @@ struct ToolSearch {
 };
 
 static BOOL CALLBACK findTool(HWND child, LPARAM context) {
-  ToolSearch* search = reinterpret_cast<ToolSearch*>(context);
-  char cls[32] = "";
+  ToolSearch* s = reinterpret_cast<ToolSearch*>(context);
+  char cls[32] = "", label[64] = "";
   GetClassNameA(child, cls, sizeof cls);
-  if (std::strcmp(cls, "#32770") != 0 || GetParent(child) == nullptr) return TRUE;
-  HWND control = GetDlgItem(child, search->id);
-  char text[64] = "";
-  if (control && drvGetTextNow(control, text, sizeof text) && std::strcmp(text, search->text) == 0) {
-    search->found = child;
-    return FALSE;
-  }
-  return TRUE;
+  HWND control = GetDlgItem(child, s->id);
+  if (std::strcmp(cls, "#32770") != 0 || !control || !drvGetTextNow(control, label, sizeof label) ||
+      std::strcmp(label, s->text) != 0)
+    return TRUE;
+  s->found = child;
+  return FALSE;
 }
 
-HWND editorToolWindow(HWND main, int id, const char* text) {
+static HWND toolWindow(HWND main, int id, const char* text) {
   ToolSearch search = {id, text, nullptr};
   EnumChildWindows(main, findTool, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-bool editorFindTools(HWND main, EditorWindowSet* w) {
-  w->main = main;
-  w->editMode = editorToolWindow(main, 1043, "Edit Colour");
-  w->display = editorToolWindow(main, 1054, "Colour");
-  w->library = editorToolWindow(main, 1079, "Wrap Mode");
-  w->colour = editorToolWindow(main, 1053, "Change...");
-  w->lighting = editorToolWindow(main, 1058, "Highlight");
-  return w->editMode && w->display && w->library && w->colour && w->lighting;
-}
-
 bool editorStart(DrvProcess* proc, const EditorInstall& install, const std::string& arguments, EditorWindowSet* w) {
-  std::string line = "\"" + install.exe + "\"";
-  if (!arguments.empty()) line += " " + arguments;
-  if (!saverStart(proc, line)) return false;
+  if (!saverStart(proc, "\"" + install.exe + "\"" + (arguments.empty() ? "" : " " + arguments))) return false;
   HWND main = saverWaitWindow("Quirla", nullptr, proc->id, DRV_TIMEOUT);
   if (!main || !drvSync(main, DRV_TIMEOUT)) return false;
-  return editorFindTools(main, w);
-}
-
-static RECT rectIn(HWND window, HWND parent) {
-  RECT r;
-  GetWindowRect(window, &r);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-  return r;
+  *w = {main, toolWindow(main, 1043, "Edit Colour"), toolWindow(main, 1054, "Colour"),
+        toolWindow(main, 1079, "Wrap Mode"), toolWindow(main, 1053, "Change..."), toolWindow(main, 1058, "Highlight")};
+  return w->editMode && w->display && w->library && w->colour && w->lighting;
 }
 
 RECT editorWorkspace(const EditorWindowSet& w) {
@@ -107,23 +74,12 @@ RECT editorWorkspace(const EditorWindowSet& w) {
 }
 
 RECT editorLightPreview(HWND lighting) {
-  RECT group = rectIn(GetDlgItem(lighting, 1081), lighting);
-  RECT button = rectIn(GetDlgItem(lighting, 1048), lighting);
+  RECT group, button;
+  GetWindowRect(GetDlgItem(lighting, 1081), &group);
+  GetWindowRect(GetDlgItem(lighting, 1048), &button);
+  MapWindowPoints(nullptr, lighting, reinterpret_cast<POINT*>(&group), 2);
+  MapWindowPoints(nullptr, lighting, reinterpret_cast<POINT*>(&button), 2);
   return RECT{group.left + 6, button.bottom + 6, group.right - 6, group.bottom - 6};
-}
-
-std::string editorTitle(HWND main) {
-  char title[512] = "";
-  drvGetTextNow(main, title, sizeof title);
-  return title;
-}
-
-bool editorTestProcessInit(void) {
-  // The renderer starts with lights of its own: it comes first, the editor's lights after it.
-  if (!vxmRenderInit()) return false;
-  editorDefaultLights();
-  // Relative names are found below the installation, as the editor finds them.
-  return appInitInstallPath("Quirla", false);
 }
 
 void editorDefaultLights(void) {
@@ -134,73 +90,47 @@ void editorDefaultLights(void) {
   vxmLightSetDirection(&direction);
 }
 
-bool editorViewOpen(EditorView* view, const std::string& path, int side) {
-  editorResetState(&view->state);
-  view->bitmap = vxmBitmapCreate(side, side, 24);
-  if (!view->bitmap) return false;
-  vxmRenderSetTarget(view->bitmap);
-  view->state.workspaceRect = {0, 0, side, side, side, side};
-  view->state.workspaceBitmap = view->bitmap;
-  if (path.empty()) return true;  // the workspace without a model
-  VxmModel* model = vxmModelLoad(path.c_str());
-  return model && editorInstallModel(&view->state, model);
-}
-
-bool editorViewRender(EditorView* view, int32_t flags, uint32_t background) {
-  uint8_t fill[3] = {(uint8_t)background, (uint8_t)(background >> 8), (uint8_t)(background >> 16)};
-  vxmRenderSetTarget(view->bitmap);
-  vxmRenderSetViewMatrix(&view->state.viewScale);
-  vxmRenderSetState(flags);
-  vxmBitmapFill(view->bitmap, fill);
-  if (!view->state.model) return true;
-  vxmRenderClearDepth();
-  return vxmRenderModel(view->state.model);
-}
-
-void editorViewClose(EditorView* view) {
-  vxmSelectionFree(view->state.selection);
-  vxmModelFree(view->state.model);
-  vxmBitmapFree(view->bitmap);
-  view->state.selection = nullptr;
-  view->state.model = nullptr;
-  view->bitmap = nullptr;
-}
-
-long editorDifferences(HWND window, int left, int top, const VxmBitmap* bitmap, std::string* first) {
+// Pixels of the window's client area at (left, top) that differ from the bitmap (row 0 at the
+// bottom). On a difference both pictures are saved in the scratch folder, to look at.
+static long differences(HWND window, int left, int top, const VxmBitmap* bitmap, std::string* first) {
   DrvPicture shot = {};
   if (!drvCapture(window, &shot)) {
     if (first) *first = "no capture";
     return -1;
   }
   long count = 0;
+  std::vector<uint8_t> rows((size_t)bitmap->stride * bitmap->height);
   for (int y = 0; y < bitmap->height; ++y) {
     const uint8_t* row = bitmap->lineTable[bitmap->height - 1 - y];
+    std::memcpy(&rows[(size_t)y * bitmap->stride], row, (size_t)bitmap->stride);
     for (int x = 0; x < bitmap->width; ++x) {
       const uint32_t want = (uint32_t)row[3 * x] | ((uint32_t)row[3 * x + 1] << 8) | ((uint32_t)row[3 * x + 2] << 16);
       const uint32_t got = drvPixel(&shot, left + x, top + y);
-      if (got == want) continue;
-      if (count++ == 0 && first) {
+      if (got != want && count++ == 0 && first) {
         char text[128];
         std::snprintf(text, sizeof text, "at (%d, %d): window 0x%06X, library 0x%06X", x, y, got, want);
         *first = text;
       }
     }
   }
-  if (count) {
-    // Both pictures beside each other in the scratch folder, to look at a failing test.
-    char folder[MAX_PATH];
-    if (drvScratchDir("editor-differences", folder, sizeof folder)) {
-      drvSavePicture(&shot, (std::string(folder) + "\\window.bmp").c_str());
-      DrvPicture frame = {bitmap->width, bitmap->height, bitmap->stride, nullptr};
-      std::vector<uint8_t> rows((size_t)bitmap->stride * bitmap->height);
-      for (int y = 0; y < bitmap->height; ++y)
-        std::memcpy(&rows[(size_t)y * bitmap->stride], bitmap->lineTable[bitmap->height - 1 - y], (size_t)bitmap->stride);
-      frame.bits = rows.data();
-      drvSavePicture(&frame, (std::string(folder) + "\\library.bmp").c_str());
-    }
+  char folder[MAX_PATH];
+  if (count && drvScratchDir("editor-differences", folder, sizeof folder)) {
+    DrvPicture frame = {bitmap->width, bitmap->height, bitmap->stride, rows.data()};
+    drvSavePicture(&shot, (std::string(folder) + "\\window.bmp").c_str());
+    drvSavePicture(&frame, (std::string(folder) + "\\library.bmp").c_str());
   }
   drvFreePicture(&shot);
   return count;
+}
+
+// Draws `model` (none: only the black background) into `frame` as the editor draws it.
+static bool render(VxmBitmap* frame, const VxmMatrix* view, int32_t flags, VxmModel* model) {
+  vxmRenderSetTarget(frame);
+  vxmRenderSetViewMatrix(view);
+  vxmRenderSetState(flags);
+  vxmBitmapFill(frame, nullptr);
+  vxmRenderClearDepth();
+  return !model || vxmRenderModel(model);
 }
 
 long editorLightDifferences(HWND lighting, std::string* first) {
@@ -208,17 +138,12 @@ long editorLightDifferences(HWND lighting, std::string* first) {
   float radius = 0;
   VxmModel* light = editorMakeLightModel(&radius);
   VxmBitmap* frame = vxmBitmapCreate(area.right - area.left, area.bottom - area.top, 24);
+  VxmMatrix scale;
   long n = -1;
   if (light && frame) {
     light->highlight = false;
-    VxmMatrix scale;
     editorLightViewScale(frame->width, frame->height, radius, &scale);
-    vxmBitmapFill(frame, nullptr);
-    vxmRenderSetTarget(frame);
-    vxmRenderSetViewMatrix(&scale);
-    vxmRenderSetState(9);
-    vxmRenderClearDepth();
-    if (vxmRenderModel(light)) n = editorDifferences(lighting, area.left, area.top, frame, first);
+    if (render(frame, &scale, 9, light)) n = differences(lighting, area.left, area.top, frame, first);
   }
   vxmBitmapFree(frame);
   vxmModelFree(light);
@@ -226,26 +151,48 @@ long editorLightDifferences(HWND lighting, std::string* first) {
 }
 
 void EditorFixture::prepare(const char* installName) {
-  ASSERT_TRUE(editorMakeInstall(installName, &install));
-  ASSERT_TRUE(editorTestProcessInit());
+  SaverInstall saver;
+  ASSERT_TRUE(saverMakeInstall(installName, &saver));
+  install = {saver.root, saver.root + "App\\Quirla.exe"};
+  char built[MAX_PATH];
+  ASSERT_TRUE(drvBinaryPath("Quirla.exe", built, sizeof built));
+  ASSERT_TRUE(CopyFileA(built, install.exe.c_str(), FALSE));
+  // The renderer starts with lights of its own: it comes first, the editor's lights after it.
+  ASSERT_TRUE(vxmRenderInit());
+  editorDefaultLights();
+  // Relative names are found below the installation, as the editor finds them.
+  ASSERT_TRUE(appInitInstallPath("Quirla", false));
 }
 
 void EditorFixture::TearDown() {
   drvKill(&proc);
-  editorForgetInstall(&install);
+  if (install.root.empty()) return;
+  SaverInstall saver = {install.root, install.root + "App\\Quirla.scr"};
+  saverForgetInstall(&saver);
 }
 
 long EditorFixture::against(const std::string& path, int32_t flags, std::string* first,
-                            const std::function<void(EditorView&)>& change) {
-  RECT ws = editorWorkspace(w);
-  EditorView view = {};
+                            const std::function<void(EditorState&)>& change) {
+  const RECT ws = editorWorkspace(w);
+  const int side = ws.right - ws.left;
+  EditorState view;
+  editorResetState(&view);
+  VxmBitmap* frame = vxmBitmapCreate(side, side, 24);
+  if (frame) vxmRenderSetTarget(frame);
+  view.workspaceRect = {0, 0, side, side, side, side};
+  view.workspaceBitmap = frame;
   long n = -1;
-  if (editorViewOpen(&view, path, ws.right - ws.left) && editorViewRender(&view, flags)) {
+  VxmModel* loaded = path.empty() || !frame ? nullptr : vxmModelLoad(path.c_str());
+  const bool ready = frame && (path.empty() || (loaded && editorInstallModel(&view, loaded)));
+  auto draw = [&] { return render(frame, &view.viewScale, flags, view.model); };
+  if (ready && draw()) {
     if (change) change(view);
     drvSync(w.main, DRV_TIMEOUT);
-    if (editorViewRender(&view, flags)) n = editorDifferences(w.main, ws.left, ws.top, view.bitmap, first);
+    if (draw()) n = differences(w.main, ws.left, ws.top, frame, first);
   }
-  editorViewClose(&view);
+  vxmSelectionFree(view.selection);
+  vxmModelFree(view.model);
+  vxmBitmapFree(frame);
   return n;
 }
 
