@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
-
 // A two-facet square from (-1,-1) to (1,1) at z = 0, facing the viewer.
 VxmModel* makeSquare() {
   VxmModel* m = vxmModelCreate(4, 0, 2);
