@@ -2,15 +2,11 @@
 // installation folder and loaded; a bitmap that loads must be in the 24-bit working form with a
 // consistent row table, every pixel is read, it is copied and stretched into a small frame, and
 // freeing it must give back every block.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "app.h"
-#include "appHost.h"
+#include "FuzzFolder.h"
 #include "vxmBitmap.h"
 #include "vxmMem.h"
 
@@ -18,10 +14,7 @@ static std::string fuzzFolder;
 static VxmBitmap* fuzzFrame;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  char folder[] = "/tmp/quirla-fuzz-bmp-XXXXXX";
-  if (!mkdtemp(folder)) std::abort();
-  fuzzFolder = folder;
-  appHostSetInstallPath(folder);
+  fuzzFolder = fuzzFolderSetUp("bmp", false);
   appEnableMessages(false);
   fuzzFrame = vxmBitmapCreate(17, 13, 24);
   if (!fuzzFrame) std::abort();
@@ -30,8 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input = fuzzFolder + "/input.bmp";
-  FILE* file = appFileOpen(input.c_str(), "wb");
-  if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) std::abort();
+  fuzzWrite(input, data, size);
 
   const long live = vxmMemLiveBlocks();
   VxmBitmap* bitmap = vxmBitmapLoadBMP("input.bmp");

@@ -4,15 +4,11 @@
 // it, turned by an angle taken from the input, and magnified so that corners fall far outside
 // the target. Each facet alone and the editor's highlight over its corners are drawn too. The
 // sanitizers catch any write outside the target, the depth buffer or the work buffers.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "app.h"
-#include "appHost.h"
+#include "FuzzFolder.h"
 #include "vxmMath.h"
 #include "vxmModel.h"
 #include "vxmRender.h"
@@ -20,30 +16,12 @@
 static std::string fuzzFolder;
 static VxmBitmap* target;
 
-static bool fuzzWrite(const std::string& path, const void* data, size_t size) {
-  FILE* file = appFileOpen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && ok;
-}
-
-// A 2 x 2 24-bit bitmap.
-static const unsigned char kBitmap[70] = {
-    'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,
-    0,   0,   0,  0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6,
-    0,   0,   7,  8, 9, 10, 11, 12, 0, 0};
-
 // One of each row of the frame dispatch, and wireframe.
 static const int32_t kStates[] = {0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11};
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  char folder[] = "/tmp/quirla-fuzz-render-XXXXXX";
-  if (!mkdtemp(folder)) std::abort();
-  fuzzFolder = folder;
-  appHostSetInstallPath(folder);
+  fuzzFolder = fuzzFolderSetUp("render", true);
   appEnableMessages(false);
-  if (!fuzzWrite(fuzzFolder + "/t.bmp", kBitmap, sizeof kBitmap)) std::abort();
-  if (!std::freopen("/dev/null", "r", stdin)) std::abort();
   if (!vxmRenderInit()) std::abort();
   // An odd width, so rows do not end on a four-byte boundary, and wide enough for the fills'
   // span groups.
@@ -70,7 +48,7 @@ static void fuzzDraw(VxmModel* model, const VxmRenderFit& fit, float turn, float
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input = fuzzFolder + "/input.vxm";
-  if (!fuzzWrite(input, data, size)) std::abort();
+  fuzzWrite(input, data, size);
   appHostSetAnswer(size % 2 == 0);
   VxmModel* model = vxmModelLoadVXM("input.vxm");
   if (!model) return 0;

@@ -1,30 +1,22 @@
 // fuzz_vlt.cpp: libFuzzer entry for the VLT reader. Each input is written to a file in a private
 // installation folder and loaded; lighting that loads is saved and must read back the same.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "app.h"
-#include "appHost.h"
+#include "FuzzFolder.h"
 #include "vxmLight.h"
 
 static std::string fuzzFolder;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  char folder[] = "/tmp/quirla-fuzz-vlt-XXXXXX";
-  if (!mkdtemp(folder)) std::abort();
-  fuzzFolder = folder;
-  appHostSetInstallPath(folder);
+  fuzzFolder = fuzzFolderSetUp("vlt", false);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input = fuzzFolder + "/input.vlt", output = fuzzFolder + "/output.vlt";
-  FILE* file = appFileOpen(input.c_str(), "wb");
-  if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) std::abort();
+  fuzzWrite(input, data, size);
   if (!vxmLightLoadVLT("input.vlt")) return 0;
   const uint32_t ambient = vxmLightGetAmbient(), directional = vxmLightGetDirectional();
   const uint8_t red = vxmLightGetRedTable()[200 * 256 + 100];
