@@ -1,9 +1,10 @@
 // fuzz_render.cpp: libFuzzer entry for the renderer on hostile models. Each input is a VXM file
 // (in a private installation folder that also holds the bitmap t.bmp inputs may name); a model
 // that loads is drawn in every render state into a small target: fitted as the screensaver fits
-// it, turned by an angle taken from the input, and magnified so that corners fall far outside
-// the target. Each facet alone and the editor's highlight over its corners are drawn too. The
-// sanitizers catch any write outside the target, the depth buffer or the work buffers.
+// it, turned by an angle taken from the input, and magnified so that corners fall on, just past
+// and far outside the target's edges. Each facet alone and the editor's highlight over its
+// corners are drawn too. The sanitizers catch any access outside the target, the depth buffer
+// or the work buffers.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -66,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const float turn = (float)(size % 97) * 0.13f;
   for (int32_t state : kStates) {
     fuzzDraw(model, fit, turn, 1.0f, state);
+    fuzzDraw(model, fit, turn, 1.9f, state);  // corners on and just past the target's edges
     fuzzDraw(model, fit, turn, 3.0e4f, state);
   }
   // Each facet alone over the last frame, as the editor redraws a painted facet, and the
