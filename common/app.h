@@ -81,3 +81,45 @@ bool appPickRandomFile(const char* folder, const char* pattern, char* name);
 // read as one line end, written as CR LF), so files written on either build are identical.
 #include <cstdio>
 FILE* appFileOpen(const char* path, const char* mode);
+
+// --- Saving files whole ------------------------------------------------------------------------------
+// Every writer of the library's files saves through an AppSave. The bytes go to a new temporary
+// file in the target's folder; appSaveFinish checks every write, the flush and the close and only
+// then puts the new file in the target's place in one step (on Windows 95/98, which have no such
+// step, the old file is moved aside only once the new one is complete, and put back when the new
+// one cannot take its place). On any failure the target is byte for byte as it was, no temporary
+// file is left, the failure is traced, and appSaveReason gives the system's words for it.
+enum { APP_SAVE_BUFFER = 4096 };
+struct AppSave {
+  void* handle;  // the temporary file while it is open
+  char target[APP_PATH_LENGTH];
+  char temporary[APP_PATH_LENGTH];
+  bool text;       // "\n" goes to disk as CR LF, as the Windows text mode writes it
+  bool failed;     // a write has failed: nothing more is written and Finish fails
+  uint32_t error;  // the system's code for the first failure
+  uint32_t used;   // bytes waiting in `buffer`
+  uint64_t written;  // bytes handed to the system
+  char buffer[APP_SAVE_BUFFER];
+};
+// Creates the temporary file for `path`; false (traced, with a reason) when it cannot be made.
+bool appSaveBegin(AppSave* save, const char* path, bool text);
+void appSavePrintf(AppSave* save, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+void appSaveBytes(AppSave* save, const void* data, size_t size);
+// Writes what is buffered, flushes, closes and replaces the target; true only when all of it worked.
+bool appSaveFinish(AppSave* save);
+// Gives up: closes and deletes the temporary file; the target is untouched.
+void appSaveAbandon(AppSave* save);
+// The system's reason for the last failed save ("There is not enough space on the disk."), or "".
+const char* appSaveReason(void);
+// Test hook: every later save fails at this point as a full disk would make it fail: the write
+// that reaches byte `atByte` of the file, the flush, the close, or the step that replaces the
+// target. Programs take it from the environment variable QUIRLA_SAVE_FAULT at their first save
+// ("write:16384", "flush", "close", "replace") unless a test set it here first.
+enum AppSaveFault { APP_SAVE_FAULT_NONE, APP_SAVE_FAULT_WRITE, APP_SAVE_FAULT_FLUSH, APP_SAVE_FAULT_CLOSE,
+                    APP_SAVE_FAULT_REPLACE };
+void appSetSaveFault(AppSaveFault fault, uint64_t atByte);
+bool appParseSaveFault(const char* text, AppSaveFault* fault, uint64_t* atByte);

@@ -2,11 +2,14 @@
 // for tests, the registry is one stored value, files go through the POSIX file system with
 // backslashes accepted and Windows text-mode line ends.
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,6 +34,7 @@ static char registryValue[APP_PATH_LENGTH] = "";
 static bool registryHasValue = false;
 static bool registryFails = false;
 static int folderSearches = 0;
+static bool oldWindows = false;
 
 void appHostSetAnswer(bool yes) { answerYes = yes; }
 int appHostBoxCount(void) { return boxCount; }
@@ -64,6 +68,7 @@ void appHostReset(void) {
   modulePath[0] = 0;
   registryHasValue = false;
   registryFails = false;
+  oldWindows = false;
 }
 
 void appHostSetInstallPath(const char* folder) {
@@ -185,6 +190,85 @@ bool appPlatformModulePath(char* path) {
   if (!modulePath[0]) return false;
   appCopyText(path, modulePath, APP_PATH_LENGTH - 1);
   return true;
+}
+
+// --- Files saved whole: real POSIX files (the voxim tool saves through these) --------------------
+
+void appHostSetOldWindows(bool old) { oldWindows = old; }
+bool appPlatformOldWindows(void) { return oldWindows; }
+
+AppFileHandle appPlatformCreateNewFile(const char* path, bool* exists, uint32_t* error) {
+  char native[APP_PATH_LENGTH * 2];
+  hostPath(path, native);
+  int fd = open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd >= 0) return (AppFileHandle)(intptr_t)(fd + 1);  // never null
+  *error = (uint32_t)errno;
+  *exists = errno == EEXIST;
+  return nullptr;
+}
+
+bool appPlatformWriteFile(AppFileHandle file, const void* data, uint32_t size, uint32_t* error) {
+  const int fd = (int)(intptr_t)file - 1;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t done = write(fd, bytes, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      *error = done < 0 ? (uint32_t)errno : ENOSPC;
+      return false;
+    }
+    bytes += done;
+    size -= (uint32_t)done;
+  }
+  return true;
+}
+
+bool appPlatformFlushFile(AppFileHandle file, uint32_t* error) {
+  if (fsync((int)(intptr_t)file - 1) == 0) return true;
+  *error = (uint32_t)errno;
+  return false;
+}
+
+bool appPlatformCloseFile(AppFileHandle file, uint32_t* error) {
+  if (close((int)(intptr_t)file - 1) == 0) return true;
+  *error = (uint32_t)errno;
+  return false;
+}
+
+bool appPlatformDeleteFile(const char* path) {
+  char native[APP_PATH_LENGTH * 2];
+  hostPath(path, native);
+  return unlink(native) == 0;
+}
+
+bool appPlatformReplaceFile(const char* from, const char* to, uint32_t* error) {
+  char source[APP_PATH_LENGTH * 2], target[APP_PATH_LENGTH * 2];
+  hostPath(from, source);
+  hostPath(to, target);
+  if (rename(source, target) == 0) return true;
+  *error = (uint32_t)errno;
+  return false;
+}
+
+bool appPlatformMoveFile(const char* from, const char* to, uint32_t* error) {
+  // MoveFileA never replaces: a hard link fails on an existing name, then the old name goes.
+  char source[APP_PATH_LENGTH * 2], target[APP_PATH_LENGTH * 2];
+  hostPath(from, source);
+  hostPath(to, target);
+  if (link(source, target) == 0 && unlink(source) == 0) return true;
+  *error = (uint32_t)errno;
+  return false;
+}
+
+uint32_t appPlatformDiskFullError(void) { return ENOSPC; }
+
+void appPlatformErrorText(uint32_t error, char* text, int size) {
+  appCopyText(text, std::strerror((int)error), size);
+}
+
+uint32_t appPlatformUniqueNumber(void) {
+  static uint32_t calls = 0;
+  return (uint32_t)getpid() << 16 ^ (uint32_t)time(nullptr) ^ (++calls * 0x9E3779B9u);
 }
 
 uint64_t appFileTime(const char* path) {

@@ -39,3 +39,5 @@ const char* appHostRegistryInstallPath(void);
 void appHostFailRegistry(bool fail);
 // How many folder searches (appPlatformWalkMatches) were made since the program started.
 int appHostFolderSearches(void);
+// The host's safe saves take the Windows 95/98 way (old file aside, new file in, old file deleted).
+void appHostSetOldWindows(bool old);

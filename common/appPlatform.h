@@ -39,6 +39,27 @@ bool appPlatformReadValue(AppKey key, const char* name, char* text);
 // The program's own path (at most APP_PATH_LENGTH - 2 characters); false when it cannot be had.
 bool appPlatformModulePath(char* path);
 
+// Files for saving whole. Every call gives the system's error code through `error` when it fails.
+typedef void* AppFileHandle;
+// A new file, never an existing one: `exists` is set when the name is taken.
+AppFileHandle appPlatformCreateNewFile(const char* path, bool* exists, uint32_t* error);
+bool appPlatformWriteFile(AppFileHandle file, const void* data, uint32_t size, uint32_t* error);
+bool appPlatformFlushFile(AppFileHandle file, uint32_t* error);
+bool appPlatformCloseFile(AppFileHandle file, uint32_t* error);
+bool appPlatformDeleteFile(const char* path);
+// Puts `from` in the place of `to` in one step, replacing it when it exists (ReplaceFileA keeps
+// the target's attributes; MoveFileExA where that is missing; rename on the host).
+bool appPlatformReplaceFile(const char* from, const char* to, uint32_t* error);
+// Renames `from` to `to`, failing when `to` exists (MoveFileA).
+bool appPlatformMoveFile(const char* from, const char* to, uint32_t* error);
+// Windows 95/98: no one-step replacement (MoveFileExA is missing there).
+bool appPlatformOldWindows(void);
+// The code a full disk gives, for the test hook; the system's text for a code (no line break).
+uint32_t appPlatformDiskFullError(void);
+void appPlatformErrorText(uint32_t error, char* text, int size);
+// A number that differs between processes and calls, to start temporary names from.
+uint32_t appPlatformUniqueNumber(void);
+
 // Portable pieces that the platform files and tests share.
 // Cuts a program's own path to the installation folder: drop the file name, then the folder that
 // holds the program, keeping the backslash before it. Empty when there is no backslash.

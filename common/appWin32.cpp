@@ -105,6 +105,96 @@ FILE* appFileOpen(const char* path, const char* mode) {
   return std::fopen(path, mode);
 }
 
+// --- Files saved whole ---------------------------------------------------------------------------
+
+AppFileHandle appPlatformCreateNewFile(const char* path, bool* exists, uint32_t* error) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) return (AppFileHandle)file;
+  *error = GetLastError();
+  *exists = *error == ERROR_FILE_EXISTS || *error == ERROR_ALREADY_EXISTS;
+  return nullptr;
+}
+
+bool appPlatformWriteFile(AppFileHandle file, const void* data, uint32_t size, uint32_t* error) {
+  DWORD done = 0;
+  if (WriteFile((HANDLE)file, data, size, &done, nullptr) && done == size) return true;
+  *error = done == size ? GetLastError() : ERROR_DISK_FULL;  // a short write is a full disk
+  return false;
+}
+
+bool appPlatformFlushFile(AppFileHandle file, uint32_t* error) {
+  if (FlushFileBuffers((HANDLE)file)) return true;
+  *error = GetLastError();
+  return false;
+}
+
+bool appPlatformCloseFile(AppFileHandle file, uint32_t* error) {
+  if (CloseHandle((HANDLE)file)) return true;
+  *error = GetLastError();
+  return false;
+}
+
+bool appPlatformDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
+
+bool appPlatformMoveFile(const char* from, const char* to, uint32_t* error) {
+  if (MoveFileA(from, to)) return true;
+  *error = GetLastError();
+  return false;
+}
+
+typedef BOOL(WINAPI* ReplaceFileFn)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+
+bool appPlatformReplaceFile(const char* from, const char* to, uint32_t* error) {
+  // ReplaceFileA (Windows 2000 on) keeps the target's attributes and security. It is given a
+  // spare name for the old file, so that a failure half-way leaves every file under a name: the
+  // old one is moved back when only the new one could not take its place.
+  static ReplaceFileFn replaceFile =
+      (ReplaceFileFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReplaceFileA");
+  if (replaceFile && GetFileAttributesA(to) != INVALID_FILE_ATTRIBUTES) {
+    char aside[MAX_PATH + 16];
+    int length = std::snprintf(aside, sizeof aside, "%s", from);
+    if (length > 0 && length < MAX_PATH - 1) {
+      aside[length - 1] = aside[length - 1] == 'Z' ? 'Y' : 'Z';  // a sibling of the spare name
+      if (GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES) {
+        if (replaceFile(to, from, aside, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)) {
+          DeleteFileA(aside);
+          return true;
+        }
+        *error = GetLastError();
+        if (*error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExA(aside, to, MOVEFILE_REPLACE_EXISTING);
+        DeleteFileA(aside);
+        return false;
+      }
+    }
+  }
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  *error = GetLastError();
+  return false;
+}
+
+bool appPlatformOldWindows(void) {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+uint32_t appPlatformDiskFullError(void) { return ERROR_DISK_FULL; }
+
+void appPlatformErrorText(uint32_t error, char* text, int size) {
+  if (size <= 0) return;
+  text[0] = 0;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                text, (DWORD)size, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
+    text[--length] = 0;
+  if (length == 0) std::snprintf(text, size, "Error %lu.", (unsigned long)error);
+}
+
+uint32_t appPlatformUniqueNumber(void) {
+  static uint32_t calls = 0;
+  return GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (++calls * 0x9E3779B9u);
+}
+
 uint64_t appFileTime(const char* path) {
   if (!path) return 0;
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -190,6 +190,9 @@ bool editorRenderFacet(EditorState* state, int32_t facet, int32_t* x0, int32_t* 
 // The point of the workspace bitmap under client position x, y (y counted up from the bottom row).
 void editorBitmapPoint(const EditorState* state, int32_t x, int32_t y, int32_t* bx, int32_t* by);
 bool editorInWorkspace(const EditorState* state, int32_t x, int32_t y);
+// Moves a client point to the nearest point inside the workspace (where an area drag that left
+// it ends).
+void editorClampToWorkspace(const EditorState* state, int32_t* x, int32_t* y);
 // The three corners of facet f on the workspace bitmap, through the model matrix and the screen
 // matrix; false without a model or for a facet outside the tables.
 bool editorFacetBounds(const EditorState* state, int32_t facet, int32_t* x0, int32_t* y0, int32_t* x1, int32_t* y1);

@@ -34,6 +34,15 @@ static void showFailure(const char* format, const char* path) {
   appMessage(text);
 }
 
+// "Failed to save ..." with the system's reason for it, when there is one, on a line of its own.
+void editorShowSaveFailure(const char* format, const char* path) {
+  char text[EDITOR_PATH_LENGTH + APP_TRACE_MESSAGE];
+  int length = std::snprintf(text, sizeof text, format, path);
+  if (length > 0 && length < (int)sizeof text && appSaveReason()[0])
+    std::snprintf(text + length, sizeof text - length, "\n\n%s", appSaveReason());
+  appMessage(text);
+}
+
 static void markEdited(void) {
   if (!editor.modelEdited) {
     editor.modelEdited = true;
@@ -66,7 +75,7 @@ static void showEverything(void) {
     if (IsDlgButtonChecked(ew.display, id) != BST_CHECKED) editorClickButton(ew.display, id);
 }
 
-static void fillTextureList(void) {
+void editorFillTextureList(void) {
   HWND list = GetDlgItem(ew.library, IDC_TEXTURE_LIST);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   VxmModel* model = editor.model;
@@ -87,7 +96,7 @@ static void showInstalledModel(const VxmModel* model, HCURSOR former) {
   editorUpdateTitle();
   SetCursor(former);
   emptyStatus();
-  fillTextureList();
+  editorFillTextureList();
   showEverything();
   editor.highlightSpread = model->highlightValue;
 }
@@ -124,7 +133,7 @@ bool editorSaveModel(bool closing) {
   // The saved model never holds an unapplied texture preview.
   vxmSelectionRestoreTris(editor.selection);
   if (!vxmModelSaveVXM(model, file)) {
-    showFailure("Failed to save model\n'%s'.", file);
+    editorShowSaveFailure("Failed to save model\n'%s'.", file);
     editorInvalidateWorkspace(false);
     return false;
   }

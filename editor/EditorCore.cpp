@@ -476,6 +476,13 @@ bool editorInWorkspace(const EditorState* state, int32_t x, int32_t y) {
   return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
+void editorClampToWorkspace(const EditorState* state, int32_t* x, int32_t* y) {
+  const EditorRect& r = state->workspaceRect;
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  *x = *x < r.left ? r.left : *x >= r.right ? r.right - 1 : *x;
+  *y = *y < r.top ? r.top : *y >= r.bottom ? r.bottom - 1 : *y;
+}
+
 bool editorFacetBounds(const EditorState* state, int32_t facet, int32_t* x0, int32_t* y0, int32_t* x1, int32_t* y1) {
   const VxmModel* model = state->model;
   if (!model || facet < 0 || facet >= model->triCount) return false;

@@ -158,9 +158,7 @@ bool editorSaveLightsAs(void) {
   static const char TYPES[] = "Lights (*.vlt)\0*.vlt\0All Files (*.*)\0*.*\0";
   if (!appFileDialog(ew.main, false, "Save Lighting As", "vlt", TYPES, folder, file, nullptr, nullptr)) return false;
   if (!vxmLightSaveVLT(file)) {
-    char text[EDITOR_PATH_LENGTH + 64];
-    std::snprintf(text, sizeof text, "Failed to save lights\n'%s'.", file);
-    appMessage(text);
+    editorShowSaveFailure("Failed to save lights\n'%s'.", file);
     return false;
   }
   editor.lightsEdited = false;
@@ -176,6 +174,24 @@ bool editorConfirmClose(void) {
   }
   if (editor.modelEdited && !editorSaveModel(true)) return false;
   return true;
+}
+
+// Windows asks before a log-off or shut-down: the same prompts as closing, with a reason shown
+// on the shut-down screen while one is open (Vista on; earlier systems simply wait), and Cancel
+// refuses the end of the session.
+typedef BOOL(WINAPI* BlockReasonCreateFn)(HWND, LPCWSTR);
+typedef BOOL(WINAPI* BlockReasonDestroyFn)(HWND);
+
+static bool queryEndSession(HWND window) {
+  if (!editor.lightsEdited && !editor.modelEdited) return true;
+  HMODULE user = GetModuleHandleA("user32.dll");
+  BlockReasonCreateFn create = (BlockReasonCreateFn)(void*)GetProcAddress(user, "ShutdownBlockReasonCreate");
+  BlockReasonDestroyFn destroy = (BlockReasonDestroyFn)(void*)GetProcAddress(user, "ShutdownBlockReasonDestroy");
+  const bool blocked = create && destroy && create(window, L"The model editor has unsaved changes.");
+  const bool ending = editorConfirmClose();
+  if (blocked) destroy(window);
+  if (ending) ew.sessionEnding = true;
+  return ending;
 }
 
 LRESULT CALLBACK editorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -196,6 +212,19 @@ LRESULT CALLBACK editorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       return 0;
     case WM_CLOSE:
       if (editorConfirmClose()) DestroyWindow(window);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return queryEndSession(window) ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      // The prompts were answered when Windows asked; the session ends now without more.
+      if (wParam && ew.sessionEnding) DestroyWindow(window);
+      if (!wParam) ew.sessionEnding = false;
+      return 0;
+    case WM_CAPTURECHANGED:
+      editorCaptureLost();
+      return 0;
+    case WM_KILLFOCUS:
+      editorForgetKeys();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -359,8 +388,11 @@ int editorMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, 
   if (editor.lightBitmap) vxmBitmapFill(editor.lightBitmap, nullptr);
   editor.lightModel = editorMakeLightModel(&editor.lightModelRadius);
   if (!editor.lightModel) {
+    // Shown while its owner still stands, as the tool windows' failures are.
+    appFatalError("Failed to create light model");
     DestroyWindow(ew.main);
-    return fail("Failed to create light model");
+    shutdown();
+    return 0;
   }
   editorLightViewScale(previewWidth, previewHeight, editor.lightModelRadius, &editor.lightViewScale);
   // 23-24: the spread scroll bar, and the Lighting mode.

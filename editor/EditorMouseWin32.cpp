@@ -154,8 +154,16 @@ void editorMouseMove(int32_t x, int32_t y, uint32_t flags) {
       editorSetLook(ew.main, EDITOR_CURSOR_ARROW, nullptr);
       editor.cursorInWorkspace = false;
     }
-    // The capture brings a drag's moves beyond the workspace here too: the drag goes on.
-    if (editor.mouseCaptured) dragBy(x, y);
+    // The capture brings a drag's moves beyond the workspace here too: the drag goes on, and an
+    // area ends on the workspace's edge however fast the pointer left it.
+    if (editor.mouseCaptured) {
+      dragBy(x, y);
+      if (editor.areaDragActive) {
+        editorClampToWorkspace(&editor, &x, &y);
+        editorBitmapPoint(&editor, x, y, &editor.dragX, &editor.dragY);
+        editorInvalidateWorkspace(false);
+      }
+    }
     return;
   }
   const char* status = nullptr;
@@ -185,8 +193,10 @@ void editorMouseMove(int32_t x, int32_t y, uint32_t flags) {
   editor.dragY = by;
 }
 
-void editorButtonUp(int32_t x, int32_t y, uint32_t flags) {
-  if (flags & (EDITOR_MK_LBUTTON | EDITOR_MK_RBUTTON)) return;
+// The end of a drag: the area tools act on the rectangle, the tool goes back to idle.
+static void endDrag(void) {
+  // Cleared before ReleaseCapture, whose WM_CAPTURECHANGED would otherwise end the drag twice.
+  editor.mouseCaptured = false;
   if (editor.model && editor.areaDragActive) {
     useWorkspaceRenderer();
     switch (editor.toolState) {
@@ -215,11 +225,25 @@ void editorButtonUp(int32_t x, int32_t y, uint32_t flags) {
     }
   }
   editor.toolState = TOOL_IDLE;
-  editor.mouseCaptured = false;
   editor.areaDragActive = false;
-  ReleaseCapture();
+  if (GetCapture() == ew.main) ReleaseCapture();
   editorInvalidateWorkspace(false);
 }
+
+void editorButtonUp(int32_t x, int32_t y, uint32_t flags) {
+  if (flags & (EDITOR_MK_LBUTTON | EDITOR_MK_RBUTTON)) return;
+  endDrag();
+}
+
+void editorCaptureLost(void) {
+  if (editor.mouseCaptured) endDrag();
+}
+
+void editorForgetKeys(void) {
+  upDownHeld[0] = upDownHeld[1] = leftRightHeld[0] = leftRightHeld[1] = false;
+}
+
+
 
 void editorKey(bool down, UINT key) {
   if (key == VK_UP || key == VK_DOWN) upDownHeld[key == VK_DOWN] = down;
@@ -286,7 +310,9 @@ void editorLightMouseMove(int32_t x, int32_t y, uint32_t flags) {
 
 void editorLightButtonUp(void) {
   if (!ew.lightCaptured) return;
-  ReleaseCapture();
-  ew.lightCaptured = false;
+  ew.lightCaptured = false;  // before ReleaseCapture, whose WM_CAPTURECHANGED comes back here
+  if (GetCapture() == ew.lighting) ReleaseCapture();
   editorInvalidateWorkspace(false);
 }
+
+void editorLightCaptureLost(void) { editorLightButtonUp(); }

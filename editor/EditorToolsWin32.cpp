@@ -269,20 +269,12 @@ static bool deleteCurrentTexture(HWND dialog) {
   if (MessageBoxA(ew.main, "Do you wish to completely remove\nthe current texture from the model?", EDITOR_NAME,
                   MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return false;
-  VxmModel* model = editor.model;
-  HWND list = GetDlgItem(dialog, IDC_TEXTURE_LIST);
-  int item = (int)SendMessageA(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)model->textures[editor.currentTexture].name);
-  if (item != LB_ERR) SendMessageA(list, LB_DELETESTRING, (WPARAM)item, 0);
   vxmSelectionRestoreTris(editor.selection);
-  vxmModelRemoveTexture(model, editor.currentTexture);
+  vxmModelRemoveTexture(editor.model, editor.currentTexture);
   vxmSelectionSaveTris(editor.selection);
-  if (model->textureCount > 0) {
-    editorResetTexturePlacement(&editor, 0);
-    SendMessageA(list, LB_SETCURSEL, 0, 0);
-  } else {
-    editor.currentTexture = -1;
-    editor.currentTextureBitmap = nullptr;
-  }
+  // The model moved its last slot into the freed one: the list is laid out again in slot order,
+  // so that the highlighted entry is the current texture, the first slot.
+  editorFillTextureList();
   editorInvalidateToolArea(dialog, &ew.texturePreview, true);
   markEdited();
   return true;
@@ -483,6 +475,9 @@ static INT_PTR CALLBACK lightingProc(HWND dialog, UINT message, WPARAM wParam, L
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
       editorLightButtonUp();
+      return TRUE;
+    case WM_CAPTURECHANGED:
+      editorLightCaptureLost();
       return TRUE;
   }
   return toolWindowCommon(dialog, message, lParam);

@@ -24,6 +24,7 @@ struct EditorWindows {
   bool classRegistered;
   // The light-direction drag in the lighting window.
   bool lightCaptured;
+  bool sessionEnding;  // the end-session prompts were answered: WM_ENDSESSION ends the editor
   int32_t lightLastX, lightLastY;
 };
 
@@ -71,12 +72,21 @@ void editorSetLook(HWND window, int32_t cursor, const char* status);
 void editorLightButtonDown(int32_t x, int32_t y, uint32_t flags);
 void editorLightMouseMove(int32_t x, int32_t y, uint32_t flags);
 void editorLightButtonUp(void);
+// WM_CAPTURECHANGED: a drag whose capture went elsewhere ends as if its button were released.
+void editorCaptureLost(void);
+void editorLightCaptureLost(void);
+// WM_KILLFOCUS: arrow keys released elsewhere are never seen, so no lock outlives the focus.
+void editorForgetKeys(void);
 HCURSOR editorCursor(int32_t id);
 
 // EditorCommandsWin32.cpp
 void editorCommand(HWND window, int command, int notification, HWND control);
 bool editorOpenModel(const char* path);
 bool editorSaveModel(bool closing);
+// The save failure box: the message, then the system's reason on a line of its own.
+void editorShowSaveFailure(const char* format, const char* path);
 void editorUpdateMenu(void);
+// The library's list in slot order, the first slot current and highlighted (none without slots).
+void editorFillTextureList(void);
 // Asks for the lights file and saves them; false when the dialog was cancelled or the save failed.
 bool editorSaveLightsAs(void);

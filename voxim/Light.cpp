@@ -80,8 +80,8 @@ static bool lightReadColour(FILE* file, uint32_t* colour) {
          lightReadByte(file, "Blue %d\n", colour, 0);
 }
 
-// Values are stored as they are read: a file that breaks off leaves the earlier values in effect
-// and the tables as they were.
+// All or nothing: the values are read into a copy and take effect only when the whole file is
+// good, so a file that breaks off leaves the lights, direction and tables as they were.
 bool vxmLightLoadVLT(const char* fileName) {
   if (!fileName) {
     APP_TRACE("Invalid Parameters");
@@ -97,16 +97,20 @@ bool vxmLightLoadVLT(const char* fileName) {
     APP_TRACE("Failed to open file: %s", path);
     return false;
   }
+  uint32_t ambient = light.ambient, directional = light.directional;
+  VxmVector direction;
   bool ok = lightSkipLine(file) && lightSkipLine(file) && lightSkipLine(file) &&  // notice, version, heading
-            lightReadColour(file, &light.ambient) && lightSkipLine(file) &&      // "Directional Light:"
-            lightReadColour(file, &light.directional) &&
-            std::fscanf(file, "Direction %f %f %f\n", &light.direction.x, &light.direction.y,
-                        &light.direction.z) == 3;
+            lightReadColour(file, &ambient) && lightSkipLine(file) &&            // "Directional Light:"
+            lightReadColour(file, &directional) &&
+            std::fscanf(file, "Direction %f %f %f\n", &direction.x, &direction.y, &direction.z) == 3;
   std::fclose(file);
   if (!ok) {
     APP_TRACE("Failed to read from file: %s", path);
     return false;
   }
+  light.ambient = ambient;
+  light.directional = directional;
+  light.direction = direction;
   vxmLightCalcTables();
   return true;
 }
@@ -116,19 +120,21 @@ bool vxmLightSaveVLT(const char* fileName) {
     APP_TRACE("Invalid Parameters");
     return false;
   }
-  FILE* file = appFileOpen(fileName, "w");
-  if (!file) {
-    APP_TRACE("Failed to open file: %s", fileName);
+  // Written whole or not at all: a failed save leaves the old file as it was.
+  AppSave save;
+  AppSave* file = &save;
+  if (!appSaveBegin(file, fileName, true)) return false;
+  const uint32_t a = light.ambient, d = light.directional;
+  appSavePrintf(file, "VOXIM Light Format %s\n", kVltNotice);
+  appSavePrintf(file, "Version: 2.10\n");
+  appSavePrintf(file, "Ambient Light:\n");
+  appSavePrintf(file, "Red %d\nGreen %d\nBlue %d\n", (int)((a >> 16) & 0xFF), (int)((a >> 8) & 0xFF), (int)(a & 0xFF));
+  appSavePrintf(file, "Directional Light:\n");
+  appSavePrintf(file, "Red %d\nGreen %d\nBlue %d\n", (int)((d >> 16) & 0xFF), (int)((d >> 8) & 0xFF), (int)(d & 0xFF));
+  appSavePrintf(file, "Direction %f %f %f\n", light.direction.x, light.direction.y, light.direction.z);
+  if (!appSaveFinish(file)) {
+    APP_TRACE("Failed to write to file: %s", fileName);
     return false;
   }
-  const uint32_t a = light.ambient, d = light.directional;
-  std::fprintf(file, "VOXIM Light Format %s\n", kVltNotice);
-  std::fprintf(file, "Version: 2.10\n");
-  std::fprintf(file, "Ambient Light:\n");
-  std::fprintf(file, "Red %d\nGreen %d\nBlue %d\n", (int)((a >> 16) & 0xFF), (int)((a >> 8) & 0xFF), (int)(a & 0xFF));
-  std::fprintf(file, "Directional Light:\n");
-  std::fprintf(file, "Red %d\nGreen %d\nBlue %d\n", (int)((d >> 16) & 0xFF), (int)((d >> 8) & 0xFF), (int)(d & 0xFF));
-  std::fprintf(file, "Direction %f %f %f\n", light.direction.x, light.direction.y, light.direction.z);
-  std::fclose(file);
   return true;
 }

@@ -797,47 +797,46 @@ bool vxmModelSaveVXM(VxmModel* model, const char* fileName) {
     APP_TRACE("Invalid Parameters");
     return false;
   }
-  FILE* file = appFileOpen(fileName, "w");
-  if (!file) {
-    APP_TRACE("Failed to open file: %s", fileName);
-    return false;
-  }
+  // Written whole or not at all: a failed save leaves the old file as it was.
+  AppSave save;
+  AppSave* file = &save;
+  if (!appSaveBegin(file, fileName, true)) return false;
   int textured = 0;
   for (int32_t i = 0; i < model->triCount; ++i)
     if (model->tris[i].texture) ++textured;
   const bool explicitNormals = !model->averageNormals && model->vertexNormals;
-  std::fprintf(file, "VOXIM Model Format %s\n", kVxmNotice);
-  std::fprintf(file, "Version: 2.10\n");
-  std::fprintf(file, "Number of vertices: %d\n", (int)model->vertexCount);
-  std::fprintf(file, "Number of facets: %d\n", (int)model->triCount);
-  std::fprintf(file, "Number of textures: %d\n", (int)model->textureCount);
-  std::fprintf(file, "Number of texture triangles: %d\n", textured);
-  std::fprintf(file, "Vertex normals: %s\n", model->averageNormals ? "Average" : explicitNormals ? "Yes" : "No");
-  std::fprintf(file, "Highlight: %s\n", model->highlight ? "Yes" : "No");
-  std::fprintf(file, "Highlight Value: %d\n", (int)model->highlightValue);
-  std::fprintf(file, "Texture List:\n");
+  appSavePrintf(file, "VOXIM Model Format %s\n", kVxmNotice);
+  appSavePrintf(file, "Version: 2.10\n");
+  appSavePrintf(file, "Number of vertices: %d\n", (int)model->vertexCount);
+  appSavePrintf(file, "Number of facets: %d\n", (int)model->triCount);
+  appSavePrintf(file, "Number of textures: %d\n", (int)model->textureCount);
+  appSavePrintf(file, "Number of texture triangles: %d\n", textured);
+  appSavePrintf(file, "Vertex normals: %s\n", model->averageNormals ? "Average" : explicitNormals ? "Yes" : "No");
+  appSavePrintf(file, "Highlight: %s\n", model->highlight ? "Yes" : "No");
+  appSavePrintf(file, "Highlight Value: %d\n", (int)model->highlightValue);
+  appSavePrintf(file, "Texture List:\n");
   for (int32_t s = 0; s < model->textureCount && s < VXM_MAX_TEXTURES; ++s)
-    std::fprintf(file, "%s\n", model->textures[s].path);
-  std::fprintf(file, "Vertex list:\n");
+    appSavePrintf(file, "%s\n", model->textures[s].path);
+  appSavePrintf(file, "Vertex list:\n");
   for (int32_t i = 0; i < model->vertexCount; ++i) {
     const VxmVector& v = model->vertices[i];
-    std::fprintf(file, "%f %f %f\n", v.x, v.y, v.z);
+    appSavePrintf(file, "%f %f %f\n", v.x, v.y, v.z);
   }
   if (explicitNormals) {
     // Recorded as "Yes": the normals follow, so that the file reads back.
-    std::fprintf(file, "Vertex normal list:\n");
+    appSavePrintf(file, "Vertex normal list:\n");
     for (int32_t i = 0; i < model->vertexCount; ++i) {
       VxmVector n = i < model->vertexNormalCount ? model->vertexNormals[i] : VxmVector{0.0f, 0.0f, 0.0f};
-      std::fprintf(file, "%f %f %f\n", n.x, n.y, n.z);
+      appSavePrintf(file, "%f %f %f\n", n.x, n.y, n.z);
     }
   }
-  std::fprintf(file, "Tri list (v0 v1 v2 R G B):\n");
+  appSavePrintf(file, "Tri list (v0 v1 v2 R G B):\n");
   for (int32_t i = 0; i < model->triCount; ++i) {
     const VxmTri& t = model->tris[i];
-    std::fprintf(file, "%d %d %d %d %d %d\n", (int)t.v[0], (int)t.v[1], (int)t.v[2], (int)((t.colour >> 16) & 0xFF),
+    appSavePrintf(file, "%d %d %d %d %d %d\n", (int)t.v[0], (int)t.v[1], (int)t.v[2], (int)((t.colour >> 16) & 0xFF),
                  (int)((t.colour >> 8) & 0xFF), (int)(t.colour & 0xFF));
   }
-  std::fprintf(file, "Textured Tri List (TRI-INDEX TEX-INDEX u0 v0 u1 v1 u2 v2):\n");
+  appSavePrintf(file, "Textured Tri List (TRI-INDEX TEX-INDEX u0 v0 u1 v1 u2 v2):\n");
   for (int32_t i = 0; i < model->triCount; ++i) {
     const VxmTri& t = model->tris[i];
     if (!t.texture) continue;
@@ -849,10 +848,13 @@ bool vxmModelSaveVXM(VxmModel* model, const char* fileName) {
       slot = 0;
     }
     const double toTexels = 0.000244140625;
-    std::fprintf(file, "%d %d %f %f %f %f %f %f\n", (int)i, slot, t.uv[0] * toTexels, t.uv[1] * toTexels,
+    appSavePrintf(file, "%d %d %f %f %f %f %f %f\n", (int)i, slot, t.uv[0] * toTexels, t.uv[1] * toTexels,
                  t.uv[2] * toTexels, t.uv[3] * toTexels, t.uv[4] * toTexels, t.uv[5] * toTexels);
   }
-  std::fclose(file);
+  if (!appSaveFinish(file)) {
+    APP_TRACE("Failed to write to file: %s", fileName);
+    return false;
+  }
   if (fileName != model->fileName) copyText(model->fileName, fileName, sizeof model->fileName);
   return true;
 }

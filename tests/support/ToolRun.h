@@ -21,10 +21,11 @@ inline std::string toolQuote(const std::string& s) {
   return q + "'";
 }
 
-// Runs the tool with these arguments in the folder `cwd`.
-inline ToolRun runTool(const std::string& cwd, const std::string& args) {
+// Runs the tool with these arguments in the folder `cwd`; `environment` ("NAME=value") is set for it.
+inline ToolRun runTool(const std::string& cwd, const std::string& args, const std::string& environment = "") {
   const std::string outFile = testJoin(cwd, ".tool-out"), errFile = testJoin(cwd, ".tool-err");
-  const std::string command = "cd " + toolQuote(cwd) + " && " + toolQuote(QUIRLA_VOXIM_TOOL) + " " + args + " >" +
+  const std::string command = "cd " + toolQuote(cwd) + " && " + environment + " " + toolQuote(QUIRLA_VOXIM_TOOL) +
+                              " " + args + " >" +
                               toolQuote(outFile) + " 2>" + toolQuote(errFile);
   ToolRun run;
   const int raw = std::system(command.c_str());

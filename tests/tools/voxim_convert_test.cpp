@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -161,6 +162,25 @@ TEST_F(VoximConvert, FailuresAndUsage) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find(") : Failed to open file: nowhere/out.vxm\n"), std::string::npos) << run.err;
+
+  // Onto an existing model with the disk full (or a failing flush, close or replacement): a
+  // failure with the system's reason, the old file untouched, no temporary file.
+  run = runTool(dir, "convert scene.3ds good.vxm");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string old(40000, 'o');
+  for (const char* fault : {"write:100", "write:0", "flush", "close", "replace"}) {
+    write("big.vxm", old);
+    run = runTool(dir, "convert good.vxm big.vxm", std::string("QUIRLA_SAVE_FAULT=") + fault);
+    EXPECT_EQ(run.status, 1) << fault;
+    EXPECT_NE(run.err.find("voxim: big.vxm: " + std::string(std::strerror(ENOSPC)) + "\n"), std::string::npos)
+        << fault << run.err;
+    std::string after;
+    ASSERT_TRUE(testReadFile(testJoin(dir, "big.vxm"), &after));
+    EXPECT_TRUE(after == old) << fault;
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) entries += entry.is_regular_file();
+    EXPECT_EQ(entries, 4) << fault;  // empty.3ds, scene.3ds, good.vxm, big.vxm
+  }
 
   for (const char* args : {"convert", "convert scene.3ds", "convert a b c"}) {
     run = runTool(dir, args);

@@ -1,9 +1,10 @@
 // light_test.cpp: the lighting state, its shade tables, and VLT files: exact text, round trips,
-// partial loads and every failure with its message.
+// all-or-nothing loads and every failure with its message.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ModelTestSupport.h"
@@ -191,41 +192,29 @@ TEST_F(VxmLightTest, LoadFailuresAreReported) {
   EXPECT_EQ(vxmLightGetAmbient(), 0xFFFFFFu);
 }
 
-// A small-letter label fails before anything changes.
-TEST_F(VxmLightTest, WrongLabelFailsBeforeAnyChange) {
-  std::string text = kVltText;
-  text.replace(text.find("Red 10"), 3, "red");
-  EXPECT_FALSE(load(text));
-  EXPECT_EQ(trace.messages(), std::vector<std::string>{readFailed()});
-  EXPECT_EQ(vxmLightGetAmbient(), 0xFFFFFFu);
-  EXPECT_EQ(vxmLightGetDirectional(), 0x7F7F7Fu);
+// A load is all or nothing: a file cut after either colour block, with a bad direction line or a
+// wrong label, leaves the colours, the direction and the tables exactly as they were.
+TEST_F(VxmLightTest, AFailedLoadChangesNothing) {
+  const std::string full = kVltText;
+  const std::pair<const char*, std::string> broken[] = {
+      {"cut after the ambient block", full.substr(0, full.find("Directional Light:"))},
+      {"cut after the directional block", full.substr(0, full.find("Direction "))},
+      {"third direction number missing", full.substr(0, full.find(" 3\n")) + " x\n"},
+      {"small-letter label", std::string(full).replace(full.find("Red 10"), 3, "red")},
+      {"blue label in capitals", std::string(full).replace(full.find("Blue 30"), 4, "BLUE")},
+  };
+  for (const auto& [what, text] : broken) {
+    SCOPED_TRACE(what);
+    trace.clear();
+    EXPECT_FALSE(load(text));
+    EXPECT_EQ(trace.messages(), std::vector<std::string>{readFailed()});
+    EXPECT_EQ(vxmLightGetAmbient(), 0xFFFFFFu);
+    EXPECT_EQ(vxmLightGetDirectional(), 0x7F7F7Fu);
+    EXPECT_EQ(vxmLightDirectionPtr()->x, 0.0f);
+    EXPECT_EQ(vxmLightDirectionPtr()->y, 0.0f);
+    EXPECT_EQ(vxmLightDirectionPtr()->z, 1.0f);
+  }
   expectTablesFollow(0xFFFFFF, 0x7F7F7F);
-}
-
-// Values are stored as they are read; a file that breaks off keeps them in effect, but the tables
-// are not recomputed.
-TEST_F(VxmLightTest, PartialLoadKeepsTheValuesReadButNotTheTables) {
-  std::string text = kVltText;
-  text.resize(text.find("Direction "));
-  EXPECT_FALSE(load(text));
-  EXPECT_EQ(trace.messages(), std::vector<std::string>{readFailed()});
-  EXPECT_EQ(vxmLightGetAmbient(), 0x0A141Eu);
-  EXPECT_EQ(vxmLightGetDirectional(), 0xC86432u);
-  expectTablesFollow(0xFFFFFF, 0x7F7F7F);
-  // Two of the three direction numbers are stored before the third is missing.
-  trace.clear();
-  text = kVltText;
-  text.replace(text.find(" 3\n"), 3, " x\n");
-  EXPECT_FALSE(load(text));
-  EXPECT_EQ(vxmLightDirectionPtr()->x, 0.5f);
-  EXPECT_EQ(vxmLightDirectionPtr()->y, -1.25f);
-  EXPECT_EQ(vxmLightDirectionPtr()->z, 1.0f);
-  // Green read, blue label wrong: red and green of the ambient changed, blue kept.
-  vxmLightSetAmbient(0xFFFFFF);
-  text = kVltText;
-  text.replace(text.find("Blue 30"), 4, "BLUE");
-  EXPECT_FALSE(load(text));
-  EXPECT_EQ(vxmLightGetAmbient(), 0x0A14FFu);
 }
 
 TEST_F(VxmLightTest, EveryTruncationFails) {
@@ -236,7 +225,11 @@ TEST_F(VxmLightTest, EveryTruncationFails) {
     write("l.vlt", full.substr(0, n));
     bool ok = vxmLightLoadVLT("l.vlt");
     EXPECT_EQ(ok, n > lastDigit) << n;
-    if (!ok) EXPECT_EQ(trace.messages(), std::vector<std::string>{readFailed()}) << n;
+    if (!ok) {
+      EXPECT_EQ(trace.messages(), std::vector<std::string>{readFailed()}) << n;
+      EXPECT_EQ(vxmLightGetAmbient(), 0xFFFFFFu) << n;
+      EXPECT_EQ(vxmLightDirectionPtr()->z, 1.0f) << n;
+    }
   }
   // Skipped lines longer than 255 characters are read as two lines.
   std::string longNotice = kVltText;

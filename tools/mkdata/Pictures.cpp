@@ -309,20 +309,16 @@ bool mkWriteBMP(const VxmBitmap* bitmap, int fileDepth, const char* path) {
   put32(header + 34, pixelBytes);
   put32(header + 38, 2835);  // 72 dots per inch
   put32(header + 42, 2835);
-  FILE* file = appFileOpen(path, "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
-  for (int i = 0; i < colours && ok; ++i) {
+  AppSave save;
+  if (stride > 4096 || !appSaveBegin(&save, path, false)) return false;
+  appSaveBytes(&save, header, sizeof header);
+  for (int i = 0; i < colours; ++i) {
     uint8_t quad[4];
     put32(quad, bitmap->palette[i] & 0xFFFFFF);
-    ok = std::fwrite(quad, 1, 4, file) == 4;
+    appSaveBytes(&save, quad, 4);
   }
   uint8_t row[4096];
-  for (int32_t r = 0; r < bitmap->height && ok; ++r) {
-    if (stride > sizeof row) {
-      ok = false;
-      break;
-    }
+  for (int32_t r = 0; r < bitmap->height; ++r) {
     std::memset(row, 0, stride);
     const uint8_t* from = bitmap->lineTable[r];
     if (fileDepth == 4) {
@@ -330,9 +326,9 @@ bool mkWriteBMP(const VxmBitmap* bitmap, int fileDepth, const char* path) {
     } else {
       std::memcpy(row, from, (size_t)(fileDepth == 8 ? bitmap->width : 3 * bitmap->width));
     }
-    ok = std::fwrite(row, 1, stride, file) == stride;
+    appSaveBytes(&save, row, stride);
   }
-  return std::fclose(file) == 0 && ok;
+  return appSaveFinish(&save);
 }
 
 bool mkPictures(const char* root) {

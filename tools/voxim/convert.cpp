@@ -2,6 +2,7 @@
 // extension ".3ds") and writes it as a VXM file.
 #include <cstdio>
 
+#include "app.h"
 #include "commands.h"
 #include "vxmModel.h"
 
@@ -10,6 +11,7 @@ int voximConvert(int argc, char** argv) {
   VxmModel* model = vxmModelLoad(argv[1]);
   if (!model) return 1;
   bool saved = vxmModelSaveVXM(model, argv[2]);
+  if (!saved && appSaveReason()[0]) std::fprintf(stderr, "voxim: %s: %s\n", argv[2], appSaveReason());
   if (saved)
     std::printf("%s: %d vertices, %d facets, %d textures\n", argv[2], (int)model->vertexCount, (int)model->triCount,
                 (int)model->textureCount);
