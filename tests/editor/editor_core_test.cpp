@@ -354,3 +354,18 @@ TEST(EditorClipboard, TheBlockIsAHeaderThenTheRowsBottomFirst) {
 }
 
 }  // namespace
+
+// An area drag that leaves the workspace ends on its nearest edge pixel; inside it nothing moves.
+TEST(EditorWorkspace, APointOutsideIsClampedToTheNearestEdgePixel) {
+  EditorState state = {};
+  state.workspaceRect = {30, 5, 330, 305, 300, 300};
+  const int cases[][4] = {{29, 4, 30, 5},       {330, 305, 329, 304}, {-500, 150, 30, 150},
+                          {180, 9000, 180, 304}, {31, 6, 31, 6},       {329, 304, 329, 304}};
+  for (const auto& c : cases) {
+    int32_t x = c[0], y = c[1];
+    editorClampToWorkspace(&state, &x, &y);
+    EXPECT_EQ(x, c[2]) << c[0] << "," << c[1];
+    EXPECT_EQ(y, c[3]) << c[0] << "," << c[1];
+    EXPECT_TRUE(editorInWorkspace(&state, x, y));
+  }
+}

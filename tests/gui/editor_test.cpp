@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "editor_extras.h"
@@ -301,6 +302,31 @@ TEST_F(Editor, ClosingAsksForEditedLightsThenTheModelAndCancelKeepsItRunning) {
     EXPECT_TRUE(drvIsRunning(&proc));
     EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(model("edit.vxm")), true));
   }
+  DWORD code = 99;
+  EXPECT_TRUE(saverWaitExit(&proc, DRV_TIMEOUT, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+// A log-off or shut-down asks as closing does: Cancel refuses the end of the session and keeps the
+// editor running with its edits; No lets the session end, and the end closes the editor.
+TEST_F(Editor, TheEndOfTheSessionAsksAsClosingDoesAndCancelRefusesIt) {
+  ASSERT_TRUE(writeSmoothCube(model("edit.vxm")));
+  start('"' + model("edit.vxm") + "\"");
+  click(w.lighting, 1058);  // the highlight: the model is edited
+  const char* const MODEL = "MODEL has been edited.\n\nDo you wish to save your changes?";
+  for (int answer : {IDCANCEL, IDNO}) {
+    SCOPED_TRACE(answer);
+    DWORD_PTR result = 99;
+    std::thread ask([&] {
+      SendMessageTimeoutA(w.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 2 * DRV_TIMEOUT, &result);
+    });
+    EXPECT_EQ(box(answer), MODEL);
+    ask.join();
+    EXPECT_EQ(result, answer == IDCANCEL ? 0u : 1u);
+    EXPECT_TRUE(drvIsRunning(&proc));
+    EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(model("edit.vxm")), true));
+  }
+  ASSERT_TRUE(PostMessageA(w.main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF));
   DWORD code = 99;
   EXPECT_TRUE(saverWaitExit(&proc, DRV_TIMEOUT, &code));
   EXPECT_EQ(code, 0u);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -533,3 +534,126 @@ TEST_F(Tools, ContentsOpensTheHelpPageInTheRegisteredBrowser) {
 }
 
 }  // namespace
+
+namespace {
+
+// The names in a folder, sorted.
+std::vector<std::string> folderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (std::strcmp(data.cFileName, ".") && std::strcmp(data.cFileName, "..")) names.push_back(data.cFileName);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string systemText(DWORD error) {
+  char text[512] = "";
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                sizeof text, nullptr);
+  while (length > 0 && std::strchr("\r\n ", text[length - 1])) text[--length] = 0;
+  return text;
+}
+
+}  // namespace
+
+// A save that fails (the disk full after 100 bytes, or the step that puts the new file in place)
+// keeps the old file byte for byte, leaves no temporary file, says why, and keeps the model
+// edited: on NT, and on Windows 98, which puts the new file in place by steps of its own.
+TEST_F(Tools, AFailedSaveKeepsTheOldFileTheReasonAndTheEditedModel) {
+  struct Restore {
+    ~Restore() {
+      SetEnvironmentVariableA("QUIRLA_SAVE_FAULT", nullptr);
+      drvRegDeleteTree(HKEY_CURRENT_USER, WINE_VERSION);
+    }
+  } restore;
+  const std::string target = model("target.vxm"), old = "the old model\r\n";
+  // The write fails the same way on both; the replacing step is where they differ.
+  const std::pair<bool, const char*> runs[] = {{false, "write:100"}, {false, "replace"}, {true, "replace"}};
+  for (const auto& [win98, fault] : runs) {
+    {
+      SCOPED_TRACE(std::string(win98 ? "Windows 98, " : "NT, ") + fault);
+      if (win98) ASSERT_TRUE(drvRegSetString(HKEY_CURRENT_USER, WINE_VERSION, "Version", "win98"));
+      ASSERT_TRUE(SetEnvironmentVariableA("QUIRLA_SAVE_FAULT", fault));  // the editor inherits it
+      ASSERT_TRUE(drvWriteFile(target.c_str(), old.c_str()));
+      const std::vector<std::string> before = folderNames(install.root + "Models");
+      start(cube);
+      ctrlClick(centre(40, 10));
+      const std::string edited = editorTitled(editorLower(cube), true);
+      ASSERT_EQ(editorTitle(w.main), edited);
+      post(CMD_SAVE_AS);
+      HWND files = saverWaitWindow("#32770", "Save Model As", proc.id, DRV_TIMEOUT);
+      ASSERT_NE(files, nullptr);
+      drvSync(files, DRV_TIMEOUT);
+      ASSERT_TRUE(drvSetText(drvFindChild(files, "Edit", nullptr), target.c_str()));
+      ASSERT_TRUE(drvPostCommand(files, IDOK));
+      DrvMessageBox replace;  // the dialog's own question about the existing file
+      ASSERT_TRUE(drvWaitMessageBox(proc.id, DRV_TIMEOUT, &replace));
+      EXPECT_STREQ(replace.title, "Save Model As");
+      ASSERT_TRUE(drvAnswer(&replace, IDYES));
+      EXPECT_EQ(box(), "Failed to save model\n'" + target + "'.\n\n" + systemText(ERROR_DISK_FULL));
+      drvSync(w.main, DRV_TIMEOUT);
+      EXPECT_EQ(editorTitle(w.main), edited);
+      char bytes[64] = "";
+      ASSERT_TRUE(drvReadFile(target.c_str(), bytes, sizeof bytes));
+      EXPECT_EQ(bytes, old);
+      EXPECT_EQ(folderNames(install.root + "Models"), before);
+      drvKill(&proc);
+      drvRegDeleteTree(HKEY_CURRENT_USER, WINE_VERSION);
+    }
+  }
+}
+
+// A drag whose capture goes elsewhere ends there: later moves without a button turn nothing.
+TEST_F(Tools, ADragEndsWhenItsCaptureIsLost) {
+  start(cube);
+  const std::vector<uint32_t> resting = pixels(w.main, ws);
+  mouse(w.main, WM_LBUTTONDOWN, centre(), MK_LBUTTON);
+  mouse(w.main, WM_MOUSEMOVE, centre(40, 20), MK_LBUTTON);
+  const std::vector<uint32_t> turned = pixels(w.main, ws);
+  EXPECT_NE(turned, resting);  // the drag did turn the model
+  mouse(w.main, WM_CAPTURECHANGED, {0, 0}, 0);
+  mouse(w.main, WM_MOUSEMOVE, centre(-60, -40), 0);
+  EXPECT_EQ(pixels(w.main, ws), turned);
+}
+
+// Delete moves the model's last texture into the freed slot: the list follows the slots, and the
+// highlighted entry is the texture now current (the first slot).
+TEST_F(Tools, AfterDeleteTheHighlightedTextureIsTheCurrentOne) {
+  std::string names;
+  for (const char* name : {"a", "b", "c"}) {
+    ASSERT_TRUE(saverWriteSolidBitmap(install.root + "Textures\\" + name + ".bmp", 2, 2, 0x204060));
+    names += std::string("Textures\\") + name + ".bmp\r\n";
+  }
+  char text[8192] = "";
+  ASSERT_TRUE(drvReadFile(cube.c_str(), text, sizeof text));
+  std::string vxm = text;
+  vxm.replace(vxm.find("Number of textures: 0"), 21, "Number of textures: 3");
+  vxm.insert(vxm.find("Texture List:\r\n") + 15, names);
+  const std::string three = model("three.vxm");
+  ASSERT_TRUE(drvWriteFile(three.c_str(), vxm.c_str()));
+  start(three);
+  command(CMD_EDIT_TEXTURE);
+  HWND list = drvControl(w.library, 1083);
+  auto entries = [&] {
+    std::string all;
+    LRESULT count = 0, selected = -1;
+    drvSend(list, LB_GETCOUNT, 0, 0, &count);
+    drvSend(list, LB_GETCURSEL, 0, 0, &selected);
+    for (int i = 0; i < count; ++i) {
+      char item[MAX_PATH] = "";
+      drvSend(list, LB_GETTEXT, i, (LPARAM)item, nullptr);
+      all += std::string(i == selected ? "[" : "") + item + (i == selected ? "] " : " ");
+    }
+    return all;
+  };
+  EXPECT_EQ(entries(), "[a] b c ");
+  ASSERT_TRUE(drvPostCommand(w.library, 1043));  // Delete
+  box(IDYES);
+  drvSync(w.main, DRV_TIMEOUT);
+  EXPECT_EQ(entries(), "[c] b ");
+}
