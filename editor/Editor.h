@@ -215,6 +215,11 @@ void editorSnapToAxes(EditorState* state);
 bool editorInstallModel(EditorState* state, VxmModel* model);
 // Strips a model for New: "Untitled.vxm", every facet grey without texture, no texture slots.
 void editorMakeUntitled(VxmModel* model);
+// Save writes in place only to a model's own VXM file: not "Untitled.vxm", not an imported file.
+bool editorHasOwnFile(const VxmModel* model);
+// Where Save As starts: the folder of the model's file (with its separator), or the installation's
+// Models folder for a new model or one whose file name has no folder.
+void editorModelFolder(const VxmModel* model, const char* installFolder, char* folder, int size);
 // Colour All Facets: every facet the current colour without texture, committed.
 void editorColourAll(EditorState* state);
 // The clipboard picture: a 40-byte BITMAPINFOHEADER then the rows. The block holds

@@ -60,7 +60,7 @@ void editorUpdateMenu(void) {
   if (!menu) return;
   const EditorMenuStates on = editorMenuStates(editor.model != nullptr, editor.editMode);
   auto state = [](bool enabled) -> UINT { return enabled ? MF_ENABLED : MF_GRAYED; };
-  for (UINT id : {IDM_OPEN_TEXTURE, IDM_MODEL_INFO, IDM_SNAP, IDM_REFRESH_TEXTURES, IDM_SAVE_KEY})
+  for (UINT id : {IDM_OPEN_TEXTURE, IDM_MODEL_INFO, IDM_SNAP, IDM_REFRESH_TEXTURES, IDM_SAVE_KEY, IDM_SAVE})
     EnableMenuItem(menu, id, MF_BYCOMMAND | state(on.modelEntries));
   EnableMenuItem(menu, 2, MF_BYPOSITION | state(on.modelPopup));  // "&Model"
   EnableMenuItem(menu, 3, MF_BYPOSITION | state(on.colourPopup));
@@ -115,7 +115,7 @@ bool editorOpenModel(const char* path) {
   return true;
 }
 
-bool editorSaveModel(bool closing) {
+bool editorSaveModel(bool closing, bool saveAs) {
   VxmModel* model = editor.model;
   if (!model) {
     APP_TRACE("No model to save !");
@@ -127,9 +127,16 @@ bool editorSaveModel(bool closing) {
     if (answer == IDCANCEL) return false;
     if (answer == IDNO) return true;
   }
+  // Save writes the model's own file in place; a new or imported model asks for a name, starting
+  // in the model's own folder.
   char file[EDITOR_PATH_LENGTH];
-  std::snprintf(file, sizeof file, "%s", appFileName(model->fileName));
-  if (!askFile(false, "Save Model As", "vxm", SAVE_MODEL_TYPES, "Models\\", file)) return false;
+  std::snprintf(file, sizeof file, "%s", saveAs || !editorHasOwnFile(model) ? appFileName(model->fileName) : model->fileName);
+  if (saveAs || !editorHasOwnFile(model)) {
+    char folder[EDITOR_PATH_LENGTH];
+    editorModelFolder(model, appInstallPath(), folder, sizeof folder);
+    if (!appFileDialog(ew.main, false, "Save Model As", "vxm", SAVE_MODEL_TYPES, folder, file, nullptr, nullptr))
+      return false;
+  }
   // The saved model never holds an unapplied texture preview.
   vxmSelectionRestoreTris(editor.selection);
   if (!vxmModelSaveVXM(model, file)) {
@@ -159,7 +166,7 @@ static void afterOpen(void) {
 static void commandNew(void) {
   char file[EDITOR_PATH_LENGTH] = "";
   if (!askFile(true, "Choose Base Model", nullptr, MODEL_TYPES, "Models\\", file)) return;
-  if (editor.modelEdited && !editorSaveModel(true)) return;
+  if (editor.modelEdited && !editorSaveModel(true, false)) return;
   HCURSOR former = SetCursor(ew.hourglass);
   appStatusText("Opening Mesh...");
   VxmModel* model = vxmModelLoad(file);
@@ -177,7 +184,7 @@ static void commandNew(void) {
 static void commandOpen(void) {
   char file[EDITOR_PATH_LENGTH] = "";
   if (!askFile(true, "Open Model", "vxm", MODEL_TYPES, "Models\\", file)) return;
-  if (editor.modelEdited && !editorSaveModel(true)) return;
+  if (editor.modelEdited && !editorSaveModel(true, false)) return;
   if (!editorOpenModel(file)) {
     showFailure("Failed to open model\n'%s'.", file);
     return;
@@ -393,9 +400,11 @@ void editorCommand(HWND window, int command, int notification, HWND control) {
     case IDM_OPEN_KEY:
       commandOpen();
       break;
-    case IDM_SAVE_AS:
+    case IDM_SAVE:
     case IDM_SAVE_KEY:
-      if (editor.model) editorSaveModel(false);
+    case IDM_SAVE_AS:
+    case IDM_SAVE_AS_KEY:
+      if (editor.model) editorSaveModel(false, command == IDM_SAVE_AS || command == IDM_SAVE_AS_KEY);
       break;
     case IDM_OPEN_TEXTURE:
       commandOpenTexture();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 #include "app.h"
 
@@ -554,6 +555,26 @@ bool editorInstallModel(EditorState* state, VxmModel* model) {
   vxmRenderSetViewMatrix(&state->viewScale);
   state->highlightSpread = model->highlightValue;
   return true;
+}
+
+bool editorHasOwnFile(const VxmModel* model) {
+  if (!model || std::strcmp(model->fileName, EDITOR_UNTITLED) == 0) return false;
+  const char* dot = std::strrchr(model->fileName, '.');
+  return dot && strcasecmp(dot, ".vxm") == 0;
+}
+
+void editorModelFolder(const VxmModel* model, const char* installFolder, char* folder, int size) {
+  if (!folder || size <= 0) return;
+  const char* name = model ? model->fileName : "";
+  const char* cut = nullptr;
+  for (const char* p = name; *p; ++p)
+    if (*p == '\\' || *p == '/') cut = p;
+  if (cut && cut - name + 1 < size) {
+    std::memcpy(folder, name, (size_t)(cut - name + 1));
+    folder[cut - name + 1] = 0;
+    return;
+  }
+  std::snprintf(folder, (size_t)size, "%sModels\\", installFolder ? installFolder : "");
 }
 
 void editorMakeUntitled(VxmModel* model) {

@@ -172,7 +172,7 @@ bool editorConfirmClose(void) {
     if (answer == IDCANCEL) return false;
     if (answer == IDYES && !editorSaveLightsAs()) return false;
   }
-  if (editor.modelEdited && !editorSaveModel(true)) return false;
+  if (editor.modelEdited && !editorSaveModel(true, false)) return false;
   return true;
 }
 

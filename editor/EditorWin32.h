@@ -82,7 +82,9 @@ HCURSOR editorCursor(int32_t id);
 // EditorCommandsWin32.cpp
 void editorCommand(HWND window, int command, int notification, HWND control);
 bool editorOpenModel(const char* path);
-bool editorSaveModel(bool closing);
+// Save (in place when the model has its own file) or Save As; `closing` asks first. False when
+// cancelled or failed.
+bool editorSaveModel(bool closing, bool saveAs);
 // The save failure box: the message, then the system's reason on a line of its own.
 void editorShowSaveFailure(const char* format, const char* path);
 void editorUpdateMenu(void);

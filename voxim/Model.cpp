@@ -36,6 +36,79 @@ void slotSetName(VxmTexture* slot) {
   slot->name = cut ? cut + 1 : slot->path;
 }
 
+// --- Texture paths that travel with the model ------------------------------------------------------
+// A texture is stored relative to the model's own folder when it lies in it or below it, relative
+// to the installation folder when it lies there, and as it is otherwise. Reading looks for a
+// relative path in the model's own folder first, then in the installation folder, then as written.
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// "C:\...", "\...", "\\server\..." and "/..." name their place without the current folder.
+bool isAbsolutePath(const char* path) { return isSeparator(path[0]) || (path[0] && path[1] == ':'); }
+
+// The length of the folder part of a path, its last separator included (0 without one).
+size_t folderLength(const char* path) {
+  size_t length = 0;
+  for (size_t i = 0; path[i]; ++i)
+    if (isSeparator(path[i])) length = i + 1;
+  return length;
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
+
+// True when `path` lies in the folder of `length` characters (which ends in a separator) or below
+// it; folder names compare without regard to case, and either separator matches the other.
+bool liesIn(const char* path, const char* folder, size_t length) {
+  if (length == 0 || !isSeparator(folder[length - 1])) return false;
+  for (size_t i = 0; i < length; ++i) {
+    const char a = path[i], b = folder[i];
+    if (!a) return false;
+    if (isSeparator(a) && isSeparator(b)) continue;
+    if (lowerAscii(a) != lowerAscii(b)) return false;
+  }
+  return path[length] != 0;
+}
+
+// The file a slot's path names for a model read from (or last saved as) `modelFile`: a relative
+// path is tried in the model's folder first; the bitmap reader then tries the installation folder
+// and the path as written.
+void textureLocation(const char* modelFile, const char* slotPath, char* location) {
+  const size_t folder = modelFile ? folderLength(modelFile) : 0;
+  const size_t length = std::strlen(slotPath);
+  if (folder && !isAbsolutePath(slotPath) && folder + length < APP_PATH_LENGTH) {
+    std::memcpy(location, modelFile, folder);
+    std::memcpy(location + folder, slotPath, length + 1);
+    if (appFileExists(location)) return;
+  }
+  copyText(location, slotPath, APP_PATH_LENGTH);
+}
+
+VxmBitmap* loadSlotBitmap(const char* modelFile, const char* slotPath) {
+  char location[APP_PATH_LENGTH];
+  textureLocation(modelFile, slotPath, location);
+  return vxmBitmapLoadBMP(location);
+}
+
+// The form a slot's path takes in a model saved as `target`: relative to the target's folder when
+// the texture lies there, relative to the installation folder when it lies there, else the place
+// where it was found (a path relative to the model's former folder would not travel).
+void storedTexturePath(const VxmModel* model, const char* slotPath, const char* target, char* stored) {
+  char where[APP_PATH_LENGTH];
+  textureLocation(model->fileName, slotPath, where);
+  if (!isAbsolutePath(where)) {
+    char installed[APP_PATH_LENGTH];
+    if (appLocateFile(where, installed) && isAbsolutePath(installed)) copyText(where, installed, sizeof where);
+  }
+  const size_t targetFolder = folderLength(target);
+  const char* install = appInstallPath();
+  if (isAbsolutePath(where) && isAbsolutePath(target) && liesIn(where, target, targetFolder))
+    copyText(stored, where + targetFolder, APP_PATH_LENGTH);
+  else if (isAbsolutePath(where) && install[0] && liesIn(where, install, std::strlen(install)))
+    copyText(stored, where + std::strlen(install), APP_PATH_LENGTH);
+  else
+    copyText(stored, where, APP_PATH_LENGTH);  // the place it was found, or the path as it is
+}
+
 void slotClear(VxmTexture* slot) {
   slot->bitmap = nullptr;
   slot->path[0] = 0;
@@ -511,7 +584,7 @@ void vxmModelReloadTextures(VxmModel* model) {
   for (int32_t s = 0; s < model->textureCount && s < VXM_MAX_TEXTURES; ++s) {
     VxmTexture* slot = &model->textures[s];
     VxmBitmap* old = slot->bitmap;
-    VxmBitmap* fresh = vxmBitmapLoadBMP(slot->path);
+    VxmBitmap* fresh = loadSlotBitmap(model->fileName, slot->path);
     if (!fresh) {
       char text[APP_TRACE_MESSAGE];
       std::snprintf(text, sizeof text, "Failed to load texture\n'%s'.", slot->path);
@@ -627,14 +700,14 @@ bool vxmCountsFit(const VxmHeader* header, long long size) {
 
 // The texture list: one path a line, each loaded into the next slot. A texture that does not
 // load may be dropped when the user agrees (its slot goes later); otherwise the model is refused.
-VxmStep readVxmTextures(FILE* file, VxmModel* model, int textureCount) {
+VxmStep readVxmTextures(FILE* file, const char* modelPath, VxmModel* model, int textureCount) {
   skipLine(file);  // "Texture List:"
   for (int i = 0; i < textureCount; ++i) {
     VxmTexture* slot = &model->textures[model->textureCount];
     if (!std::fgets(slot->path, kLineBuffer, file)) return VXM_STEP_UNREADABLE;
     size_t length = std::strlen(slot->path);
     if (length > 0 && slot->path[length - 1] == '\n') slot->path[length - 1] = 0;
-    slot->bitmap = vxmBitmapLoadBMP(slot->path);
+    slot->bitmap = loadSlotBitmap(modelPath, slot->path);
     if (!slot->bitmap) {
       char question[APP_TRACE_MESSAGE];
       std::snprintf(question, sizeof question,
@@ -757,7 +830,7 @@ VxmModel* readVxm(FILE* file, const char* path, long long size) {
   model->highlight = header.highlight;
   model->highlightValue = header.highlightValue;
 
-  step = readVxmTextures(file, model, header.textureCount);
+  step = readVxmTextures(file, path, model, header.textureCount);
   if (step == VXM_STEP_DONE) step = readVxmVertices(file, model, header.normals);
   if (step == VXM_STEP_DONE) step = readVxmFacets(file, model);
   if (step == VXM_STEP_DONE) step = readVxmTexturedFacets(file, model, header.texturedCount);
@@ -815,8 +888,13 @@ bool vxmModelSaveVXM(VxmModel* model, const char* fileName) {
   appSavePrintf(file, "Highlight: %s\n", model->highlight ? "Yes" : "No");
   appSavePrintf(file, "Highlight Value: %d\n", (int)model->highlightValue);
   appSavePrintf(file, "Texture List:\n");
-  for (int32_t s = 0; s < model->textureCount && s < VXM_MAX_TEXTURES; ++s)
-    appSavePrintf(file, "%s\n", model->textures[s].path);
+  // Each slot's path in the form that travels with the model; the slots take it once saved.
+  char stored[VXM_MAX_TEXTURES][APP_PATH_LENGTH];
+  const int32_t slots = model->textureCount < VXM_MAX_TEXTURES ? model->textureCount : VXM_MAX_TEXTURES;
+  for (int32_t s = 0; s < slots; ++s) {
+    storedTexturePath(model, model->textures[s].path, fileName, stored[s]);
+    appSavePrintf(file, "%s\n", stored[s]);
+  }
   appSavePrintf(file, "Vertex list:\n");
   for (int32_t i = 0; i < model->vertexCount; ++i) {
     const VxmVector& v = model->vertices[i];
@@ -854,6 +932,10 @@ bool vxmModelSaveVXM(VxmModel* model, const char* fileName) {
   if (!appSaveFinish(file)) {
     APP_TRACE("Failed to write to file: %s", fileName);
     return false;
+  }
+  for (int32_t s = 0; s < slots; ++s) {
+    copyText(model->textures[s].path, stored[s], sizeof model->textures[s].path);
+    slotSetName(&model->textures[s]);
   }
   if (fileName != model->fileName) copyText(model->fileName, fileName, sizeof model->fileName);
   return true;

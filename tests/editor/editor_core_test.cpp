@@ -369,3 +369,28 @@ TEST(EditorWorkspace, APointOutsideIsClampedToTheNearestEdgePixel) {
     EXPECT_TRUE(editorInWorkspace(&state, x, y));
   }
 }
+
+// Save writes in place only to a model's own VXM file; Save As starts in the model's folder.
+TEST(EditorSave, OnlyAModelsOwnVxmFileIsSavedInPlaceAndSaveAsStartsBesideIt) {
+  VxmModel model = {};
+  const struct {
+    const char* fileName;
+    bool own;
+    const char* folder;
+  } rows[] = {
+      {"C:\\Users\\me\\cube.vxm", true, "C:\\Users\\me\\"},
+      {"C:\\Users\\me\\CUBE.VXM", true, "C:\\Users\\me\\"},
+      {"C:\\Users\\me\\scan.3ds", false, "C:\\Users\\me\\"},  // imported: Save As, beside it
+      {"C:\\Users\\me\\cube.vxm.bak", false, "C:\\Users\\me\\"},
+      {EDITOR_UNTITLED, false, "D:\\Quirla\\Models\\"},
+      {"cube.vxm", true, "D:\\Quirla\\Models\\"},
+  };
+  for (const auto& row : rows) {
+    std::snprintf(model.fileName, sizeof model.fileName, "%s", row.fileName);
+    EXPECT_EQ(editorHasOwnFile(&model), row.own) << row.fileName;
+    char folder[EDITOR_PATH_LENGTH];
+    editorModelFolder(&model, "D:\\Quirla\\", folder, sizeof folder);
+    EXPECT_STREQ(folder, row.folder) << row.fileName;
+  }
+  EXPECT_FALSE(editorHasOwnFile(nullptr));
+}

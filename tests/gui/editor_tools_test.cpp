@@ -657,3 +657,43 @@ TEST_F(Tools, AfterDeleteTheHighlightedTextureIsTheCurrentOne) {
   drvSync(w.main, DRV_TIMEOUT);
   EXPECT_EQ(entries(), "[c] b ");
 }
+
+// Save (Ctrl+S) writes the model's own file at once, the same bytes as Save As (Ctrl+Shift+S) to
+// the same name, and ends the edited mark.
+TEST_F(Tools, SaveWritesTheOwnFileWithoutADialogAsSaveAsWould) {
+  HMODULE exe = LoadLibraryExA(install.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  HACCEL table = LoadAcceleratorsA(exe, MAKEINTRESOURCEA(144));
+  ACCEL keys[64];
+  const int count = table ? CopyAcceleratorTableA(table, keys, 64) : 0;
+  int save = 0, saveAs = 0;
+  for (int i = 0; i < count; ++i) {
+    if (keys[i].key != 'S' || !(keys[i].fVirt & FCONTROL)) continue;
+    (keys[i].fVirt & FSHIFT ? saveAs : save) = keys[i].cmd;
+  }
+  FreeLibrary(exe);
+  EXPECT_EQ(save, 40057);    // Save's key
+  EXPECT_EQ(saveAs, 40063);  // Save As's key
+  start(cube);
+  ctrlClick(centre(40, 10));
+  ASSERT_EQ(editorTitle(w.main), editorTitled(editorLower(cube), true));
+  command(save ? save : 40057);  // sent: it returns once saved, as no dialog holds it up
+  EXPECT_EQ(drvFindWindow("#32770", "Save Model As", proc.id), nullptr);
+  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(cube)));
+  static char saved[65536], savedAs[65536];
+  ASSERT_TRUE(drvReadFile(cube.c_str(), saved, sizeof saved));
+  post(saveAs ? saveAs : 40063);
+  HWND files = saverWaitWindow("#32770", "Save Model As", proc.id, DRV_TIMEOUT);
+  ASSERT_NE(files, nullptr);
+  drvSync(files, DRV_TIMEOUT);
+  ASSERT_TRUE(drvSetText(drvFindChild(files, "Edit", nullptr), cube.c_str()));
+  ASSERT_TRUE(drvPostCommand(files, IDOK));
+  DrvMessageBox replace;
+  ASSERT_TRUE(drvWaitMessageBox(proc.id, DRV_TIMEOUT, &replace));
+  ASSERT_TRUE(drvAnswer(&replace, IDYES));
+  ASSERT_TRUE(drvWaitGone(files, DRV_TIMEOUT));
+  drvSync(w.main, DRV_TIMEOUT);
+  ASSERT_TRUE(drvReadFile(cube.c_str(), savedAs, sizeof savedAs));
+  EXPECT_STREQ(saved, savedAs);
+  EXPECT_NE(std::string(saved).find(" 200 200 200\r\n"), std::string::npos);  // the painted facet
+}
