@@ -1,6 +1,8 @@
 // bench_editor.cpp: the editor's workspace on a 100,000-facet model in a 600 by 600 workspace: a
 // whole workspace render against the single-facet redraw that painting by dragging uses. Prints
-// both times and their ratio (the single facet should cost at least 100 times less).
+// both times and their ratio (the single facet should cost at least 100 times less). Then Undo
+// and Redo on the same model: a one-facet paint and a whole-model colour change, each against one
+// workspace frame, with the memory each step holds.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "Editor.h"
+#include "EditorHistory.h"
 #include "app.h"
 #include "appHost.h"
 
@@ -108,5 +111,36 @@ int main(int argc, char** argv) {
       2000);
   std::printf("editor workspace, %d facets at %dx%d: full render %.3f ms, single-facet redraw %.3f us, ratio %.0f\n",
               w->state.model->triCount, SIDE, SIDE, full / 1000.0, facet, full / facet);
+
+  // Undo and Redo: each step recorded once, then undone and redone in turn.
+  EditorState& st = w->state;
+  st.history = editorHistoryCreate(&st, editorHistoryDefaultLimits());
+  if (!st.history) return 1;
+  struct Case {
+    const char* name;
+    void (*edit)(EditorState*);
+  };
+  const Case cases[] = {
+      {"one-facet paint", [](EditorState* e) {
+         e->currentColour[0] ^= 0x55;
+         editorApplyFacetTool(e, TOOL_PAINT, 1234, nullptr);
+       }},
+      {"whole-model colour", [](EditorState* e) {
+         e->currentColour[1] ^= 0x55;
+         editorColourAll(e);
+       }},
+  };
+  for (const Case& c : cases) {
+    const size_t before = editorHistoryBytes(st.history);
+    c.edit(&st);
+    editorHistoryRecord(st.history, &st);
+    const size_t bytes = editorHistoryBytes(st.history) - before;
+    const double undoRedo = medianMicroseconds(
+        [&](int i) { i % 2 ? editorHistoryRedo(st.history, &st) : editorHistoryUndo(st.history, &st); }, 9, 20);
+    std::printf("undo/redo of a %s on %d facets: %.3f ms a step (%.3f of a workspace frame), %zu bytes held by the step\n",
+                c.name, st.model->triCount, undoRedo / 1000.0, undoRedo / full, bytes);
+  }
+  editorHistoryFree(st.history, &st);
+  st.history = nullptr;
   return 0;
 }

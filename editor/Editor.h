@@ -54,9 +54,12 @@ struct EditorRect {
   int32_t left, top, right, bottom, width, height;
 };
 
+struct EditorHistory;
+
 struct EditorState {
   VxmModel* model;
   VxmSelection* selection;
+  EditorHistory* history;  // Undo and Redo; null when there was no memory for it
   VxmModel* lightModel;
   VxmBitmap* workspaceBitmap;
   VxmBitmap* lightBitmap;

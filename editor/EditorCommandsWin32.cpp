@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "EditorHistory.h"
 #include "EditorWin32.h"
 #include "app.h"
 #include "resource.h"
@@ -50,6 +51,29 @@ static void markEdited(void) {
   }
 }
 
+void editorRecordStep(void) {
+  editorHistoryRecord(editor.history, &editor);
+  editorUpdateTitle();
+  editorUpdateMenu();
+}
+
+// Undo and Redo put back the model's facets, textures and highlight, or the lights: every window
+// that shows them is brought up to date.
+static void undoOrRedo(bool redo) {
+  const uint32_t parts = redo ? editorHistoryRedo(editor.history, &editor) : editorHistoryUndo(editor.history, &editor);
+  if (!parts) return;
+  if (parts & EDITOR_PART_MODEL) {
+    editorFillTextureList();
+    InvalidateRect(ew.library, nullptr, TRUE);
+    editorUpdateLibraryControls();
+  }
+  editorUpdateLightingControls();
+  InvalidateRect(ew.lighting, nullptr, TRUE);
+  editorInvalidateWorkspace(false);
+  editorUpdateTitle();
+  editorUpdateMenu();
+}
+
 static void emptyStatus(void) {
   editor.statusText = nullptr;
   appStatusText(nullptr);
@@ -62,6 +86,8 @@ void editorUpdateMenu(void) {
   auto state = [](bool enabled) -> UINT { return enabled ? MF_ENABLED : MF_GRAYED; };
   for (UINT id : {IDM_OPEN_TEXTURE, IDM_MODEL_INFO, IDM_SNAP, IDM_REFRESH_TEXTURES, IDM_SAVE_KEY, IDM_SAVE})
     EnableMenuItem(menu, id, MF_BYCOMMAND | state(on.modelEntries));
+  EnableMenuItem(menu, IDM_UNDO, MF_BYCOMMAND | state(editorHistoryCanUndo(editor.history)));
+  EnableMenuItem(menu, IDM_REDO, MF_BYCOMMAND | state(editorHistoryCanRedo(editor.history)));
   EnableMenuItem(menu, 2, MF_BYPOSITION | state(on.modelPopup));  // "&Model"
   EnableMenuItem(menu, 3, MF_BYPOSITION | state(on.colourPopup));
   EnableMenuItem(menu, 4, MF_BYPOSITION | state(on.texturePopup));
@@ -145,6 +171,7 @@ bool editorSaveModel(bool closing, bool saveAs) {
     return false;
   }
   editor.modelEdited = false;
+  editorHistorySaved(editor.history, EDITOR_PART_MODEL);
   editorUpdateTitle();
   editorInvalidateWorkspace(false);
   return true;
@@ -206,6 +233,7 @@ static void commandOpenTexture(void) {
     return;
   }
   markEdited();
+  editorRecordStep();
   const int32_t slot = model->textureCount - 1;
   HWND list = GetDlgItem(ew.library, IDC_TEXTURE_LIST);
   SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)model->textures[slot].name);
@@ -242,6 +270,9 @@ static void commandOpenLights(void) {
   }
   copyLightsBack();
   editor.lightsEdited = false;
+  // The lights loaded are the lighting's new start: its earlier steps are forgotten.
+  editorHistoryRestart(editor.history, &editor, EDITOR_PART_LIGHTS);
+  editorRecordStep();
   editorClickButton(ew.editMode, IDC_EDIT_LIGHTING);
   InvalidateRect(ew.lighting, nullptr, TRUE);
   editorInvalidateWorkspace(false);
@@ -358,13 +389,17 @@ static void refreshTextures(void) {
   VxmModel* model = editor.model;
   if (model) {
     vxmSelectionRestoreTris(editor.selection);
-    vxmModelReloadTextures(model);
+    VxmBitmap* replaced[VXM_MAX_TEXTURES];
+    vxmModelReloadTexturesKeep(model, replaced);
+    for (VxmBitmap* old : replaced)
+      if (old) editorHistoryKeepPicture(editor.history, old);  // Undo brings the old pictures back
     vxmModelValidateTextureCoords(model);
     if (editor.currentTexture >= 0 && editor.currentTexture < model->textureCount)
       editorResetTexturePlacement(&editor, editor.currentTexture);
     else
       editorResetTexturePlacement(&editor, -1);
     vxmSelectionSaveTris(editor.selection);
+    editorRecordStep();
   }
   SetCursor(former);
   editorInvalidateWorkspace(false);
@@ -381,6 +416,7 @@ static void colourAll(void) {
     const bool wasEdited = editor.modelEdited;
     editorColourAll(&editor);
     if (!wasEdited) editorUpdateTitle();
+    editorRecordStep();
   }
   editorInvalidateWorkspace(false);
 }
@@ -408,6 +444,10 @@ void editorCommand(HWND window, int command, int notification, HWND control) {
       break;
     case IDM_OPEN_TEXTURE:
       commandOpenTexture();
+      break;
+    case IDM_UNDO:
+    case IDM_REDO:
+      undoOrRedo(command == IDM_REDO);
       break;
     case IDM_OPEN_LIGHTS:
       commandOpenLights();

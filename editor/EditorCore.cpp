@@ -1,5 +1,6 @@
 // EditorCore.cpp: the editor's portable rules (see Editor.h). Everything here runs on the host too.
 #include "Editor.h"
+#include "EditorHistory.h"
 
 #include <cmath>
 #include <cstdio>
@@ -536,6 +537,8 @@ bool editorInstallModel(EditorState* state, VxmModel* model) {
     vxmModelFree(model);
     return false;
   }
+  // The history forgets the old model's steps before the model goes.
+  editorHistoryRestart(state->history, state, EDITOR_PART_MODEL);
   vxmSelectionFree(state->selection);
   vxmModelFree(state->model);
   state->model = model;
@@ -554,6 +557,7 @@ bool editorInstallModel(EditorState* state, VxmModel* model) {
   editorViewScaleFor(state->workspaceRect.width, radius, &state->viewScale);
   vxmRenderSetViewMatrix(&state->viewScale);
   state->highlightSpread = model->highlightValue;
+  editorHistoryRecord(state->history, state);  // takes the new model as its start
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "EditorHistory.h"
 #include "EditorWin32.h"
 #include "app.h"
 #include "resource.h"
@@ -69,6 +70,8 @@ void editorUpdateTitle(void) {
 
 static void shutdown(void) {
   vxmRenderShutdown();
+  editorHistoryFree(editor.history, &editor);  // before the model, whose pictures it may share
+  editor.history = nullptr;
   vxmSelectionFree(editor.selection);
   editor.selection = nullptr;
   vxmModelFree(editor.model);
@@ -162,6 +165,8 @@ bool editorSaveLightsAs(void) {
     return false;
   }
   editor.lightsEdited = false;
+  editorHistorySaved(editor.history, EDITOR_PART_LIGHTS);
+  editorUpdateTitle();
   return true;
 }
 
@@ -310,6 +315,8 @@ static void loadCommandLineFiles(void) {
       editor.directionalColour[0] = (uint8_t)d, editor.directionalColour[1] = (uint8_t)(d >> 8),
       editor.directionalColour[2] = (uint8_t)(d >> 16);
       vxmLightGetDirection(&editor.lightDirection);
+      editorHistoryRestart(editor.history, &editor, EDITOR_PART_LIGHTS);
+      editorHistoryRecord(editor.history, &editor);
     } else {
       std::snprintf(text, sizeof text, "Failed to load lights\n'%s'.", editor.cmdLightPath);
       appMessage(text);
@@ -346,6 +353,9 @@ int editorMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, 
   vxmLightSetDirectional(colourOf(editor.directionalColour));
   vxmVecNormalise(&editor.lightDirection);
   vxmLightSetDirection(&editor.lightDirection);
+  // Undo and Redo; without memory for them the editor goes on without.
+  editor.history = editorHistoryCreate(&editor, editorHistoryDefaultLimits());
+  if (!editor.history) APP_TRACE("Failed to create the edit history");
   // 11-12: the class and the main window.
   if (!previous) {
     WNDCLASSA wc = {};

@@ -228,6 +228,7 @@ static void endDrag(void) {
   editor.areaDragActive = false;
   if (GetCapture() == ew.main) ReleaseCapture();
   editorInvalidateWorkspace(false);
+  editorRecordStep();  // a whole drag, painting or colouring an area, is one step
 }
 
 void editorButtonUp(int32_t x, int32_t y, uint32_t flags) {
@@ -313,6 +314,7 @@ void editorLightButtonUp(void) {
   ew.lightCaptured = false;  // before ReleaseCapture, whose WM_CAPTURECHANGED comes back here
   if (GetCapture() == ew.lighting) ReleaseCapture();
   editorInvalidateWorkspace(false);
+  editorRecordStep();
 }
 
 void editorLightCaptureLost(void) { editorLightButtonUp(); }

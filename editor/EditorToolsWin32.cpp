@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "EditorHistory.h"
 #include "EditorWin32.h"
 #include "app.h"
 #include "resource.h"
@@ -270,13 +271,15 @@ static bool deleteCurrentTexture(HWND dialog) {
                   MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return false;
   vxmSelectionRestoreTris(editor.selection);
-  vxmModelRemoveTexture(editor.model, editor.currentTexture);
+  // The picture is kept, so that Undo can bring the texture back.
+  editorHistoryKeepPicture(editor.history, vxmModelDetachTexture(editor.model, editor.currentTexture));
   vxmSelectionSaveTris(editor.selection);
   // The model moved its last slot into the freed one: the list is laid out again in slot order,
   // so that the highlighted entry is the current texture, the first slot.
   editorFillTextureList();
   editorInvalidateToolArea(dialog, &ew.texturePreview, true);
   markEdited();
+  editorRecordStep();
   return true;
 }
 
@@ -312,6 +315,7 @@ static INT_PTR CALLBACK libraryProc(HWND dialog, UINT message, WPARAM wParam, LP
         if (ready) {
           vxmSelectionSaveTris(editor.selection);
           markEdited();
+          editorRecordStep();
           vxmSelectionClear(editor.selection);
           if (checked(dialog, IDC_WRAP_MODE)) editorClickButton(dialog, IDC_WRAP_MODE);
         }
@@ -321,6 +325,7 @@ static INT_PTR CALLBACK libraryProc(HWND dialog, UINT message, WPARAM wParam, LP
           vxmSelectionRemoveTexture(editor.selection, editor.currentTexture);
           vxmSelectionSaveTris(editor.selection);
           markEdited();
+          editorRecordStep();
           vxmSelectionClear(editor.selection);
         }
       } else if (id == IDC_WRAP_MODE) {
@@ -393,6 +398,7 @@ static bool chooseLight(uint8_t* colour, void (*set)(uint32_t)) {
   if (!vxmChooseColour(ew.main, colour)) return false;
   set(colourOf(colour));
   editor.lightsEdited = true;
+  editorRecordStep();
   return true;
 }
 
@@ -423,7 +429,10 @@ static void scrollSpread(HWND dialog, WPARAM wParam) {
   editorHighlightFromControls();
   markEdited();
   editorInvalidateToolArea(dialog, &ew.lightPreview, false);
-  if (code != SB_THUMBTRACK) editorInvalidateWorkspace(false);
+  if (code != SB_THUMBTRACK) {
+    editorInvalidateWorkspace(false);
+    editorRecordStep();  // a thumb drag is one step, taken when it ends
+  }
 }
 
 static bool inLightPreview(LPARAM lParam) {
@@ -447,6 +456,7 @@ static INT_PTR CALLBACK lightingProc(HWND dialog, UINT message, WPARAM wParam, L
         case IDC_HIGHLIGHT:
           editorHighlightFromControls();
           markEdited();
+          editorRecordStep();
           editorUpdateLightingControls();
           break;
         default:

@@ -88,6 +88,8 @@ bool editorSaveModel(bool closing, bool saveAs);
 // The save failure box: the message, then the system's reason on a line of its own.
 void editorShowSaveFailure(const char* format, const char* path);
 void editorUpdateMenu(void);
+// After an edit: what changed becomes one Undo step; the title and the Edit menu follow.
+void editorRecordStep(void);
 // The library's list in slot order, the first slot current and highlighted (none without slots).
 void editorFillTextureList(void);
 // Asks for the lights file and saves them; false when the dialog was cancelled or the save failed.

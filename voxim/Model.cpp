@@ -550,13 +550,23 @@ bool vxmModelAddTexture(VxmModel* model, const char* path) {
 }
 
 bool vxmModelRemoveTexture(VxmModel* model, int32_t slot) {
+  if (!model || slot < 0 || slot >= model->textureCount) {
+    APP_TRACE(model ? "Invalid model image ID" : "Invalid Parameters");
+    return false;
+  }
+  VxmBitmap* removed = vxmModelDetachTexture(model, slot);
+  if (removed) vxmBitmapFree(removed);
+  return true;
+}
+
+VxmBitmap* vxmModelDetachTexture(VxmModel* model, int32_t slot) {
   if (!model) {
     APP_TRACE("Invalid Parameters");
-    return false;
+    return nullptr;
   }
   if (slot < 0 || slot >= model->textureCount) {
     APP_TRACE("Invalid model image ID");
-    return false;
+    return nullptr;
   }
   VxmBitmap* removed = model->textures[slot].bitmap;
   for (int32_t i = 0; removed && i < model->triCount; ++i)
@@ -573,14 +583,21 @@ bool vxmModelRemoveTexture(VxmModel* model, int32_t slot) {
   }
   slotClear(&model->textures[last]);
   model->textureCount = last;
-  if (removed) vxmBitmapFree(removed);
-  return true;
+  return removed;
 }
 
 // A slot that fails to reload is left without a bitmap and its facets become plain grey ones,
 // so that nothing refers to the freed bitmap.
 void vxmModelReloadTextures(VxmModel* model) {
-  if (!model) return;
+  VxmBitmap* replaced[VXM_MAX_TEXTURES] = {};
+  vxmModelReloadTexturesKeep(model, replaced);
+  for (VxmBitmap* old : replaced)
+    if (old) vxmBitmapFree(old);
+}
+
+void vxmModelReloadTexturesKeep(VxmModel* model, VxmBitmap** replaced) {
+  if (!model || !replaced) return;
+  for (int32_t s = 0; s < VXM_MAX_TEXTURES; ++s) replaced[s] = nullptr;
   for (int32_t s = 0; s < model->textureCount && s < VXM_MAX_TEXTURES; ++s) {
     VxmTexture* slot = &model->textures[s];
     VxmBitmap* old = slot->bitmap;
@@ -596,7 +613,7 @@ void vxmModelReloadTextures(VxmModel* model) {
       tri->texture = fresh;
       if (!fresh) tri->colour = VXM_DEFAULT_COLOUR;
     }
-    if (old) vxmBitmapFree(old);
+    replaced[s] = old;
     slot->bitmap = fresh;
   }
 }

@@ -66,7 +66,13 @@ VxmModel* vxmModelCreateLathe(const VxmVector* profile, int32_t profileCount,
 void vxmModelMakeDoubleSided(VxmModel* model);
 bool vxmModelAddTexture(VxmModel* model, const char* path);
 bool vxmModelRemoveTexture(VxmModel* model, int32_t slot);
+// As vxmModelRemoveTexture, but the slot's bitmap is given to the caller instead of freed (null
+// for a slot without one or on failure); the editor keeps it for Undo.
+VxmBitmap* vxmModelDetachTexture(VxmModel* model, int32_t slot);
 void vxmModelReloadTextures(VxmModel* model);
+// As vxmModelReloadTextures, but each replaced bitmap goes to replaced[slot] instead of being
+// freed (null where a slot had none); `replaced` holds VXM_MAX_TEXTURES entries.
+void vxmModelReloadTexturesKeep(VxmModel* model, VxmBitmap** replaced);
 void vxmModelValidateTextureCoords(VxmModel* model);
 
 // Files: dispatch by extension, the VXM reader and writer, the 3DS reader.

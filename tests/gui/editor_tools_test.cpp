@@ -660,18 +660,21 @@ TEST_F(Tools, AfterDeleteTheHighlightedTextureIsTheCurrentOne) {
 
 // Save (Ctrl+S) writes the model's own file at once, the same bytes as Save As (Ctrl+Shift+S) to
 // the same name, and ends the edited mark.
-TEST_F(Tools, SaveWritesTheOwnFileWithoutADialogAsSaveAsWould) {
-  HMODULE exe = LoadLibraryExA(install.exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(exe, nullptr);
-  HACCEL table = LoadAcceleratorsA(exe, MAKEINTRESOURCEA(144));
+// The command the editor's accelerator table gives a key with Ctrl (and Shift), 0 for none.
+int acceleratorCommand(const std::string& exePath, char key, bool shift) {
+  HMODULE exe = LoadLibraryExA(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HACCEL table = exe ? LoadAcceleratorsA(exe, MAKEINTRESOURCEA(144)) : nullptr;
   ACCEL keys[64];
   const int count = table ? CopyAcceleratorTableA(table, keys, 64) : 0;
-  int save = 0, saveAs = 0;
-  for (int i = 0; i < count; ++i) {
-    if (keys[i].key != 'S' || !(keys[i].fVirt & FCONTROL)) continue;
-    (keys[i].fVirt & FSHIFT ? saveAs : save) = keys[i].cmd;
-  }
-  FreeLibrary(exe);
+  int command = 0;
+  for (int i = 0; i < count; ++i)
+    if (keys[i].key == key && (keys[i].fVirt & FCONTROL) && !(keys[i].fVirt & FSHIFT) == !shift) command = keys[i].cmd;
+  if (exe) FreeLibrary(exe);
+  return command;
+}
+
+TEST_F(Tools, SaveWritesTheOwnFileWithoutADialogAsSaveAsWould) {
+  const int save = acceleratorCommand(install.exe, 'S', false), saveAs = acceleratorCommand(install.exe, 'S', true);
   EXPECT_EQ(save, 40057);    // Save's key
   EXPECT_EQ(saveAs, 40063);  // Save As's key
   start(cube);
@@ -696,4 +699,29 @@ TEST_F(Tools, SaveWritesTheOwnFileWithoutADialogAsSaveAsWould) {
   ASSERT_TRUE(drvReadFile(cube.c_str(), savedAs, sizeof savedAs));
   EXPECT_STREQ(saved, savedAs);
   EXPECT_NE(std::string(saved).find(" 200 200 200\r\n"), std::string::npos);  // the painted facet
+}
+
+// Ctrl+Z takes a paint back to the saved pixels and title; Ctrl+Y paints it again.
+TEST_F(Tools, UndoAndRedoTakeAPaintBackAndForth) {
+  const int undo = acceleratorCommand(install.exe, 'Z', false), redo = acceleratorCommand(install.exe, 'Y', false);
+  EXPECT_EQ(undo, 40064);
+  EXPECT_EQ(redo, 40065);
+  start(cube);
+  const std::vector<uint32_t> saved = pixels(w.main, ws);
+  const std::string title = editorTitled(editorLower(cube));
+  ctrlClick(centre(40, 10));
+  const std::vector<uint32_t> painted = pixels(w.main, ws);
+  ASSERT_NE(painted, saved);
+  ASSERT_EQ(editorTitle(w.main), editorTitled(editorLower(cube), true));
+  for (int round = 0; round < 2; ++round) {
+    command(undo ? undo : 40064);
+    EXPECT_EQ(pixels(w.main, ws), saved);
+    EXPECT_EQ(editorTitle(w.main), title);
+    command(redo ? redo : 40065);
+    EXPECT_EQ(pixels(w.main, ws), painted);
+    EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(cube), true));
+  }
+  // Nothing further to redo: Redo changes nothing.
+  command(redo ? redo : 40065);
+  EXPECT_EQ(pixels(w.main, ws), painted);
 }
