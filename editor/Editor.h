@@ -27,7 +27,8 @@ enum ToolState {
 };
 
 // Key flags of the mouse messages.
-enum : uint32_t { EDITOR_MK_LBUTTON = 1, EDITOR_MK_RBUTTON = 2, EDITOR_MK_SHIFT = 4, EDITOR_MK_CONTROL = 8 };
+enum : uint32_t { EDITOR_MK_LBUTTON = 1, EDITOR_MK_RBUTTON = 2, EDITOR_MK_SHIFT = 4, EDITOR_MK_CONTROL = 8,
+                   EDITOR_MK_MBUTTON = 16 };
 
 // The program's cursors (resource numbers); 0 is the system arrow.
 enum : int32_t {
@@ -66,6 +67,10 @@ struct EditorState {
   VxmMatrix viewScale;
   VxmMatrix lightViewScale;
   float modelRadius;
+  // The view: the workspace shows a window of `side` pixels of a canvas `zoom` times the fitted
+  // view (the workspace bitmap), centred on the model and moved by `panX`, `panY` canvas pixels.
+  double zoom;
+  int32_t panX, panY;
   float lightModelRadius;
   int32_t renderFlags;
   // Colours as blue, green, red.
@@ -196,6 +201,26 @@ bool editorInWorkspace(const EditorState* state, int32_t x, int32_t y);
 // Moves a client point to the nearest point inside the workspace (where an area drag that left
 // it ends).
 void editorClampToWorkspace(const EditorState* state, int32_t* x, int32_t* y);
+
+// --- Zoom and pan ---------------------------------------------------------------------------------
+// The model is drawn whole into a canvas, so that every facet that covers a visible pixel is drawn
+// and can be hit (the renderer drops facets with a corner outside its target); the workspace shows
+// the part of it under the view. The canvas is held to EDITOR_MAX_CANVAS pixels a side, which caps
+// the zoom of a large workspace below EDITOR_MAX_ZOOM.
+constexpr double EDITOR_MAX_ZOOM = 8.0;
+constexpr int32_t EDITOR_MAX_CANVAS = 2400;
+constexpr double EDITOR_ZOOM_STEP = 1.25;  // one wheel notch, one + or - key
+// The canvas side for a workspace side and a wanted zoom (at least the side, at most the cap).
+int32_t editorCanvasSide(int32_t side, double zoom);
+// The canvas pixel at the workspace's top left (x from the left, y from the top).
+void editorViewOrigin(const EditorState* state, int32_t* ox, int32_t* oy);
+// Sets the zoom (held to 1..EDITOR_MAX_ZOOM and the canvas cap) keeping the canvas point under
+// client position x, y where it is; false when the zoom stays as it was.
+bool editorZoomAbout(EditorState* state, double zoom, int32_t x, int32_t y);
+// Moves the view with a middle-button drag of dx, dy client pixels (held inside the canvas).
+void editorPan(EditorState* state, int32_t dx, int32_t dy);
+// The zoom as the status line shows it ("Zoom 250%"), empty at the fitted view.
+void editorZoomText(const EditorState* state, char* text, int size);
 // The three corners of facet f on the workspace bitmap, through the model matrix and the screen
 // matrix; false without a model or for a facet outside the tables.
 bool editorFacetBounds(const EditorState* state, int32_t facet, int32_t* x0, int32_t* y0, int32_t* x1, int32_t* y1);

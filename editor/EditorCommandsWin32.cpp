@@ -76,7 +76,7 @@ static void undoOrRedo(bool redo) {
 
 static void emptyStatus(void) {
   editor.statusText = nullptr;
-  appStatusText(nullptr);
+  editorShowStatus(nullptr);
 }
 
 void editorUpdateMenu(void) {
@@ -84,7 +84,8 @@ void editorUpdateMenu(void) {
   if (!menu) return;
   const EditorMenuStates on = editorMenuStates(editor.model != nullptr, editor.editMode);
   auto state = [](bool enabled) -> UINT { return enabled ? MF_ENABLED : MF_GRAYED; };
-  for (UINT id : {IDM_OPEN_TEXTURE, IDM_MODEL_INFO, IDM_SNAP, IDM_REFRESH_TEXTURES, IDM_SAVE_KEY, IDM_SAVE})
+  for (UINT id : {IDM_OPEN_TEXTURE, IDM_MODEL_INFO, IDM_SNAP, IDM_REFRESH_TEXTURES, IDM_SAVE_KEY, IDM_SAVE, IDM_ZOOM_IN,
+                  IDM_ZOOM_OUT, IDM_ZOOM_FIT})
     EnableMenuItem(menu, id, MF_BYCOMMAND | state(on.modelEntries));
   EnableMenuItem(menu, IDM_UNDO, MF_BYCOMMAND | state(editorHistoryCanUndo(editor.history)));
   EnableMenuItem(menu, IDM_REDO, MF_BYCOMMAND | state(editorHistoryCanRedo(editor.history)));
@@ -119,6 +120,7 @@ void editorFillTextureList(void) {
 // After Open or New installed `model`: the title, the cursor and the status line as before, the
 // model's textures listed, the tool windows shown, the highlight spread taken from the model.
 static void showInstalledModel(const VxmModel* model, HCURSOR former) {
+  editorZoomFit();  // a model opens in the fitted view
   editorUpdateTitle();
   SetCursor(former);
   emptyStatus();
@@ -444,6 +446,13 @@ void editorCommand(HWND window, int command, int notification, HWND control) {
       break;
     case IDM_OPEN_TEXTURE:
       commandOpenTexture();
+      break;
+    case IDM_ZOOM_IN:
+    case IDM_ZOOM_OUT:
+      editorZoomBy(command == IDM_ZOOM_IN ? EDITOR_ZOOM_STEP : 1.0 / EDITOR_ZOOM_STEP);
+      break;
+    case IDM_ZOOM_FIT:
+      editorZoomFit();
       break;
     case IDM_UNDO:
     case IDM_REDO:

@@ -41,6 +41,11 @@ static int32_t truncated(double value) {
 
 static float clampUnit(double value) { return (float)(value < 0.0 ? 0.0 : value > 1.0 ? 1.0 : value); }
 
+// The canvas the workspace shows a part of: the workspace bitmap, or the workspace before it has one.
+static int32_t canvasOf(const EditorState* state) {
+  return state->workspaceBitmap ? state->workspaceBitmap->width : state->workspaceRect.width;
+}
+
 void editorResetState(EditorState* state) {
   std::memset(state, 0, sizeof *state);
   vxmMatIdentity(&state->viewScale);
@@ -61,6 +66,7 @@ void editorResetState(EditorState* state) {
   state->texWrapScaleU = 1.0f;
   state->texWrapScaleV = 1.0f;
   state->currentTexture = -1;
+  state->zoom = 1.0;
 }
 
 void editorParseCommandLine(const char* commandLine, char* modelPath, char* lightPath) {
@@ -404,7 +410,8 @@ void editorScaleTexture(EditorState* state, float fx, float fy) {
 }
 
 void editorTexturePixels(EditorState* state) {
-  const double w = state->workspaceRect.width, h = state->workspaceRect.height;
+  // Placed on the canvas, the picture zooms with the model.
+  const double w = canvasOf(state), h = state->workspaceBitmap ? state->workspaceBitmap->height : state->workspaceRect.height;
   state->texCentreX = truncated(w * state->texPosX);
   state->texCentreY = truncated(h * state->texPosY);
   state->texWrapPixels = truncated(w * state->texWrapOffset);
@@ -429,7 +436,7 @@ void editorResetTexturePlacement(EditorState* state, int32_t index) {
   }
   state->currentTexture = index;
   state->currentTextureBitmap = model->textures[index].bitmap;
-  const int32_t w = state->workspaceRect.width;
+  const int32_t w = canvasOf(state);
   state->texScale = w ? (float)(1.0 / w) : 0.0f;
   state->texPosX = state->texPosY = 0.5f;
   state->texWrapOffset = 0.0f;
@@ -443,7 +450,7 @@ void editorApplyTexturePreview(EditorState* state) {
   VxmMatrix m = state->model->matrix, view, step;
   vxmRenderGetViewMatrix(&view);
   vxmMatMultiplyInPlace(&m, &view);
-  const double w = state->workspaceRect.width, h = state->workspaceRect.height;
+  const double w = canvasOf(state), h = state->workspaceBitmap ? state->workspaceBitmap->height : state->workspaceRect.height;
   if (!state->wrapMode) {
     if (!(state->texPixelsX > 0.0f) || !(state->texPixelsY > 0.0f)) return;
     double tx = w * 0.5 - ((double)state->texCentreX - state->texDrawnWidth * 0.5);
@@ -452,7 +459,7 @@ void editorApplyTexturePreview(EditorState* state) {
     vxmMatMultiplyInPlace(&m, vxmMatScale(&step, (float)(1.0 / state->texPixelsX), (float)(1.0 / state->texPixelsY), 1.0f));
     vxmSelectionApplyTexture(state->selection, state->currentTexture, &m);
   } else {
-    float vOffset = (float)((state->workspaceRect.height >> 1) - state->texCentreY);
+    float vOffset = (float)(((int32_t)h >> 1) - state->texCentreY);
     vxmSelectionApplyCylTexture(state->selection, state->currentTexture, &m, (float)state->texWrapPixels, vOffset,
                                 state->texWrapScaleU, state->texWrapScaleV);
   }
@@ -469,8 +476,63 @@ void editorDrawTexturePicture(EditorState* state) {
 
 void editorBitmapPoint(const EditorState* state, int32_t x, int32_t y, int32_t* bx, int32_t* by) {
   int32_t height = state->workspaceBitmap ? state->workspaceBitmap->height : state->workspaceRect.height;
-  *bx = x - state->workspaceRect.left;
-  *by = height - (y - state->workspaceRect.top);
+  int32_t ox, oy;
+  editorViewOrigin(state, &ox, &oy);
+  *bx = x - state->workspaceRect.left + ox;
+  *by = height - (y - state->workspaceRect.top + oy);
+}
+
+// --- Zoom and pan ---------------------------------------------------------------------------------
+
+int32_t editorCanvasSide(int32_t side, double zoom) {
+  if (side <= 0) return side < 0 ? 0 : side;
+  if (!(zoom >= 1.0)) zoom = 1.0;  // NaN too
+  if (zoom > EDITOR_MAX_ZOOM) zoom = EDITOR_MAX_ZOOM;
+  double canvas = (double)side * zoom;
+  const int32_t cap = side > EDITOR_MAX_CANVAS ? side : EDITOR_MAX_CANVAS;
+  return canvas >= cap ? cap : (int32_t)canvas;
+}
+
+static int32_t clampPan(int32_t pan, int32_t spare) {
+  const int32_t half = spare / 2;
+  return pan < -half ? -half : pan > spare - half ? spare - half : pan;
+}
+
+void editorViewOrigin(const EditorState* state, int32_t* ox, int32_t* oy) {
+  const int32_t spareX = canvasOf(state) - state->workspaceRect.width;
+  const int32_t spareY = (state->workspaceBitmap ? state->workspaceBitmap->height : state->workspaceRect.height) -
+                         state->workspaceRect.height;
+  *ox = spareX > 0 ? spareX / 2 + clampPan(state->panX, spareX) : 0;
+  *oy = spareY > 0 ? spareY / 2 + clampPan(state->panY, spareY) : 0;
+}
+
+bool editorZoomAbout(EditorState* state, double zoom, int32_t x, int32_t y) {
+  const int32_t side = state->workspaceRect.width;
+  const int32_t before = canvasOf(state), after = editorCanvasSide(side, zoom);
+  if (side <= 0 || after == before) return false;
+  // The canvas point under x, y as a fraction of the canvas stays under x, y.
+  int32_t ox, oy;
+  editorViewOrigin(state, &ox, &oy);
+  const int32_t cx = x - state->workspaceRect.left, cy = y - state->workspaceRect.top;
+  const double u = (double)(ox + cx) / before, v = (double)(oy + cy) / before;
+  const int32_t spare = after - side;
+  state->panX = clampPan((int32_t)std::floor(u * after + 0.5) - cx - spare / 2, spare);
+  state->panY = clampPan((int32_t)std::floor(v * after + 0.5) - cy - spare / 2, spare);
+  state->zoom = (double)after / side;
+  return true;
+}
+
+void editorPan(EditorState* state, int32_t dx, int32_t dy) {
+  const int32_t spare = canvasOf(state) - state->workspaceRect.width;
+  state->panX = clampPan(state->panX - dx, spare > 0 ? spare : 0);
+  state->panY = clampPan(state->panY - dy, spare > 0 ? spare : 0);
+}
+
+void editorZoomText(const EditorState* state, char* text, int size) {
+  if (!text || size <= 0) return;
+  const int32_t side = state->workspaceRect.width, canvas = canvasOf(state);
+  text[0] = 0;
+  if (side > 0 && canvas != side) std::snprintf(text, (size_t)size, "Zoom %d%%", (int)((int64_t)canvas * 100 / side));
 }
 
 bool editorInWorkspace(const EditorState* state, int32_t x, int32_t y) {
@@ -554,7 +616,7 @@ bool editorInstallModel(EditorState* state, VxmModel* model) {
   vxmMatTranslate(&state->baseMatrix, -centre.x, -centre.y, -centre.z);
   vxmMatIdentity(&state->rotation);
   updateModelMatrix(state);
-  editorViewScaleFor(state->workspaceRect.width, radius, &state->viewScale);
+  editorViewScaleFor(canvasOf(state), radius, &state->viewScale);
   vxmRenderSetViewMatrix(&state->viewScale);
   state->highlightSpread = model->highlightValue;
   editorHistoryRecord(state->history, state);  // takes the new model as its start

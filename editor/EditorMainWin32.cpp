@@ -92,6 +92,30 @@ static int fail(const char* text) {
   return 0;
 }
 
+void editorSizeCanvas(void) {
+  const int32_t side = editor.workspaceRect.width;
+  const int32_t canvas = editorCanvasSide(side, editor.zoom);
+  if (!vxmBitmapSetSize(editor.workspaceBitmap, canvas, canvas, editor.workspaceBitmap->depth)) {
+    // No room for the zoomed canvas: back to the fitted view.
+    editor.zoom = 1.0;
+    editor.panX = editor.panY = 0;
+    vxmBitmapSetSize(editor.workspaceBitmap, side, side, editor.workspaceBitmap->depth);
+  }
+  if (side > 0) editor.zoom = (double)editor.workspaceBitmap->width / side;
+  editorTexturePixels(&editor);
+  editorViewScaleFor(editor.workspaceBitmap->width, editor.modelRadius, &editor.viewScale);
+  vxmRenderSetViewMatrix(&editor.viewScale);
+  editorShowStatus(editor.statusText);
+}
+
+void editorShowStatus(const char* text) {
+  char zoom[32], line[APP_PATH_LENGTH];
+  editorZoomText(&editor, zoom, sizeof zoom);
+  if (!zoom[0]) return appStatusText(text);
+  std::snprintf(line, sizeof line, "%s\t\t%s", text ? text : "", zoom);  // the zoom at the right end
+  appStatusText(line);
+}
+
 void editorLayout(int32_t width, int32_t height) {
   if (!editor.workspaceBitmap) {
     APP_TRACE("No workspace bitmap!");
@@ -100,10 +124,7 @@ void editorLayout(int32_t width, int32_t height) {
   const int32_t left = editor.workspaceRect.left;
   const int32_t side = editorWorkspaceSide(width, height, left, editor.toolWindowWidth);
   editor.workspaceRect = {left, 5, left + side, 5 + side, side, side};
-  editorTexturePixels(&editor);
-  vxmBitmapSetSize(editor.workspaceBitmap, side, side, editor.workspaceBitmap->depth);
-  editorViewScaleFor(side, editor.modelRadius, &editor.viewScale);
-  vxmRenderSetViewMatrix(&editor.viewScale);
+  editorSizeCanvas();
   for (HWND tool : {ew.library, ew.colour, ew.lighting})
     SetWindowPos(tool, nullptr, width - editor.toolWindowWidth, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   EditorRect status, progress;
@@ -125,7 +146,10 @@ static void renderWorkspace(HDC dc) {
   VxmBitmap* bitmap = editor.workspaceBitmap;
   if (!bitmap || !bitmap->bits) return;
   editorRenderWorkspace(&editor);
-  editorBlit(dc, bitmap, editor.workspaceRect.left, editor.workspaceRect.top, 0, 0, bitmap->width, bitmap->height);
+  int32_t ox, oy;
+  editorViewOrigin(&editor, &ox, &oy);
+  editorBlit(dc, bitmap, editor.workspaceRect.left, editor.workspaceRect.top, ox, oy, editor.workspaceRect.width,
+             editor.workspaceRect.height);
 }
 
 void editorPaint(void) {
@@ -150,7 +174,7 @@ void editorPaint(void) {
     }
   }
   RECT status = {ew.statusRect.left, ew.statusRect.top, ew.statusRect.right, ew.statusRect.bottom};
-  if (meets(&paint.rcPaint, status)) appStatusText(editor.statusText);
+  if (meets(&paint.rcPaint, status)) editorShowStatus(editor.statusText);
   EndPaint(ew.main, &paint);
 }
 
@@ -252,6 +276,18 @@ LRESULT CALLBACK editorWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_RBUTTONUP:
       editorButtonUp((int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam), (uint32_t)wParam);
       return 0;
+    case WM_MBUTTONDOWN:
+      editorPanStart((int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam));
+      return 0;
+    case WM_MBUTTONUP:
+      editorPanEnd();
+      return 0;
+    case WM_MOUSEWHEEL: {
+      POINT p = {(int16_t)LOWORD(lParam), (int16_t)HIWORD(lParam)};  // screen positions
+      ScreenToClient(window, &p);
+      editorWheel(p.x, p.y, (int16_t)HIWORD(wParam));
+      return 0;
+    }
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }

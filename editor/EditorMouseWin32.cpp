@@ -43,7 +43,7 @@ void editorSetLook(HWND window, int32_t cursor, const char* status) {
   const char* next = status ? status : "";
   if (std::strcmp(shown, next) != 0) {
     editor.statusText = status;
-    appStatusText(status);
+    editorShowStatus(status);
   }
 }
 
@@ -120,6 +120,10 @@ static void dragBy(int32_t x, int32_t y) {
   const double width = editor.workspaceRect.width, height = editor.workspaceRect.height;
   const float fx = width > 0 ? (float)((x - editor.lastX) / width) : 0.0f;
   const float fy = height > 0 ? (float)((y - editor.lastY) / height) : 0.0f;
+  // The texture lies on the canvas: it follows the pointer at any zoom.
+  const double canvas = editor.workspaceBitmap ? editor.workspaceBitmap->width : width;
+  const float tx = canvas > 0 ? (float)((x - editor.lastX) / canvas) : 0.0f;
+  const float ty = canvas > 0 ? (float)((y - editor.lastY) / canvas) : 0.0f;
   bool moved = true;
   switch (editor.toolState) {
     case TOOL_ROTATE_XY:
@@ -131,10 +135,10 @@ static void dragBy(int32_t x, int32_t y) {
       break;
     }
     case TOOL_MOVE_TEXTURE:
-      editorMoveTexture(&editor, fx, fy);
+      editorMoveTexture(&editor, tx, ty);
       break;
     case TOOL_SCALE_TEXTURE:
-      editorScaleTexture(&editor, fx, fy);
+      editorScaleTexture(&editor, tx, ty);
       break;
     default:
       moved = false;
@@ -145,7 +149,58 @@ static void dragBy(int32_t x, int32_t y) {
   editor.lastY = y;
 }
 
+// --- Zoom and pan --------------------------------------------------------------------------------------
+
+static bool panning = false;
+static int32_t panLastX, panLastY;
+
+static void viewChanged(void) {
+  editorSizeCanvas();
+  editorInvalidateWorkspace(false);
+}
+
+void editorWheel(int32_t x, int32_t y, int32_t delta) {
+  if (!editorInWorkspace(&editor, x, y) || delta == 0) return;
+  double zoom = editor.zoom;
+  for (int32_t notches = delta / 120 ? delta / 120 : delta > 0 ? 1 : -1; notches; notches += notches > 0 ? -1 : 1)
+    zoom = notches > 0 ? zoom * EDITOR_ZOOM_STEP : zoom / EDITOR_ZOOM_STEP;
+  if (editorZoomAbout(&editor, zoom, x, y)) viewChanged();
+}
+
+void editorZoomBy(double factor) {
+  const EditorRect& r = editor.workspaceRect;
+  if (editorZoomAbout(&editor, editor.zoom * factor, r.left + r.width / 2, r.top + r.height / 2)) viewChanged();
+}
+
+void editorZoomFit(void) {
+  editor.zoom = 1.0;
+  editor.panX = editor.panY = 0;
+  viewChanged();
+}
+
+void editorPanStart(int32_t x, int32_t y) {
+  if (!editorInWorkspace(&editor, x, y) || editor.mouseCaptured) return;
+  panning = true;
+  panLastX = x;
+  panLastY = y;
+  SetCapture(ew.main);
+}
+
+void editorPanEnd(void) {
+  if (!panning) return;
+  panning = false;
+  if (GetCapture() == ew.main && !editor.mouseCaptured) ReleaseCapture();
+}
+
 void editorMouseMove(int32_t x, int32_t y, uint32_t flags) {
+  if (panning) {
+    if (!(flags & EDITOR_MK_MBUTTON)) return editorPanEnd();
+    editorPan(&editor, x - panLastX, y - panLastY);
+    panLastX = x;
+    panLastY = y;
+    editorInvalidateWorkspace(false);
+    return;
+  }
   int32_t bx, by;
   editorBitmapPoint(&editor, x, y, &bx, &by);
   if (!editorInWorkspace(&editor, x, y)) {
@@ -237,6 +292,7 @@ void editorButtonUp(int32_t x, int32_t y, uint32_t flags) {
 }
 
 void editorCaptureLost(void) {
+  panning = false;
   if (editor.mouseCaptured) endDrag();
 }
 
@@ -280,10 +336,17 @@ void editorRedrawFacet(int32_t facet) {
   int32_t x0, y0, x1, y1;
   if (!editorRenderFacet(&editor, facet, &x0, &y0, &x1, &y1)) return;
   const VxmBitmap* bitmap = editor.workspaceBitmap;
-  const int32_t top = bitmap->height - 1 - y1;
+  // The facet's rectangle on the canvas, cut to the part the workspace shows.
+  int32_t ox, oy;
+  editorViewOrigin(&editor, &ox, &oy);
+  const int32_t left = x0 > ox ? x0 : ox, right = x1 < ox + editor.workspaceRect.width - 1 ? x1 : ox + editor.workspaceRect.width - 1;
+  int32_t top = bitmap->height - 1 - y1, bottom = bitmap->height - 1 - y0;
+  if (top < oy) top = oy;
+  if (bottom > oy + editor.workspaceRect.height - 1) bottom = oy + editor.workspaceRect.height - 1;
+  if (left > right || top > bottom) return;
   HDC dc = GetDC(ew.main);
-  editorBlit(dc, bitmap, editor.workspaceRect.left + x0, editor.workspaceRect.top + top, x0, top, x1 - x0 + 1,
-             y1 - y0 + 1);
+  editorBlit(dc, bitmap, editor.workspaceRect.left + left - ox, editor.workspaceRect.top + top - oy, left, top,
+             right - left + 1, bottom - top + 1);
   ReleaseDC(ew.main, dc);
 }
 

@@ -36,6 +36,11 @@ void editorLayout(int32_t width, int32_t height);
 void editorPaint(void);
 void editorUpdateTitle(void);
 void editorInvalidateWorkspace(bool erase);
+// The canvas for the workspace's side and the zoom: its bitmap, the view scale, the texture's
+// pixels and the zoom on the status line.
+void editorSizeCanvas(void);
+// The status line: the tool's text, and the zoom at its right end when zoomed.
+void editorShowStatus(const char* text);
 void editorInvalidateToolArea(HWND tool, const RECT* area, bool erase);
 // Copies a bitmap to a window's device context with its lower-left row at the bottom.
 void editorBlit(HDC dc, const VxmBitmap* bitmap, int x, int y, int srcX, int srcY, int width, int height);
@@ -77,6 +82,13 @@ void editorCaptureLost(void);
 void editorLightCaptureLost(void);
 // WM_KILLFOCUS: arrow keys released elsewhere are never seen, so no lock outlives the focus.
 void editorForgetKeys(void);
+// Zoom and pan: the wheel zooms about the pointer, + and - about the centre, Fit returns to the
+// fitted view; the middle button drags the view.
+void editorWheel(int32_t x, int32_t y, int32_t delta);
+void editorZoomBy(double factor);
+void editorZoomFit(void);
+void editorPanStart(int32_t x, int32_t y);
+void editorPanEnd(void);
 HCURSOR editorCursor(int32_t id);
 
 // EditorCommandsWin32.cpp

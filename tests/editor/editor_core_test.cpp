@@ -394,3 +394,47 @@ TEST(EditorSave, OnlyAModelsOwnVxmFileIsSavedInPlaceAndSaveAsStartsBesideIt) {
   }
   EXPECT_FALSE(editorHasOwnFile(nullptr));
 }
+
+// The zoom keeps the canvas point under the pointer where it is, within 1x..8x and the canvas cap;
+// panning stays inside the canvas; a client point maps to the canvas pixel shown there.
+TEST(EditorZoom, ThePointUnderThePointerStaysAndTheViewStaysOnTheCanvas) {
+  EXPECT_EQ(editorCanvasSide(300, 0.5), 300);
+  EXPECT_EQ(editorCanvasSide(300, 2.5), 750);
+  EXPECT_EQ(editorCanvasSide(300, 100.0), EDITOR_MAX_CANVAS);  // 8x would pass the cap
+  EXPECT_EQ(editorCanvasSide(200, 100.0), 1600);               // 8x
+  EXPECT_EQ(editorCanvasSide(3000, 2.0), 3000);                // no zoom past the cap at all
+  EditorState s;
+  editorResetState(&s);
+  s.workspaceRect = {100, 5, 400, 305, 300, 300};
+  s.workspaceBitmap = vxmBitmapCreate(300, 300, 24);
+  ASSERT_NE(s.workspaceBitmap, nullptr);
+  int32_t bx, by, ox, oy;
+  // The canvas pixel under (x, y) before and after zooming about it: the same fraction of the canvas.
+  const int32_t x = 130, y = 250;
+  editorBitmapPoint(&s, x, y, &bx, &by);
+  EXPECT_EQ(bx, 30);
+  EXPECT_EQ(by, 55);
+  ASSERT_TRUE(editorZoomAbout(&s, 4.0, x, y));
+  ASSERT_TRUE(vxmBitmapSetSize(s.workspaceBitmap, 1200, 1200, 24));
+  EXPECT_DOUBLE_EQ(s.zoom, 4.0);
+  editorBitmapPoint(&s, x, y, &bx, &by);
+  EXPECT_EQ(bx, 120);  // 30 * 4
+  EXPECT_EQ(by, 220);  // 55 * 4
+  EXPECT_FALSE(editorZoomAbout(&s, 4.0, x, y));  // no change
+  // A pan past the canvas's edge stops there: the view's top left is the canvas's.
+  editorPan(&s, 5000, 5000);
+  editorViewOrigin(&s, &ox, &oy);
+  EXPECT_EQ(ox, 0);
+  EXPECT_EQ(oy, 0);
+  editorPan(&s, -10000, -10000);
+  editorViewOrigin(&s, &ox, &oy);
+  EXPECT_EQ(ox, 900);
+  EXPECT_EQ(oy, 900);
+  editorBitmapPoint(&s, 399, 304, &bx, &by);  // the workspace's last pixel is the canvas's
+  EXPECT_EQ(bx, 1199);
+  EXPECT_EQ(by, 1);
+  char text[32];
+  editorZoomText(&s, text, sizeof text);
+  EXPECT_STREQ(text, "Zoom 400%");
+  vxmBitmapFree(s.workspaceBitmap);
+}

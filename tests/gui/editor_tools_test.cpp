@@ -725,3 +725,39 @@ TEST_F(Tools, UndoAndRedoTakeAPaintBackAndForth) {
   command(redo ? redo : 40065);
   EXPECT_EQ(pixels(w.main, ws), painted);
 }
+
+// Zoomed in by the wheel and panned by the middle button, a CTRL-click paints exactly the facet
+// under the pointer, also in the workspace's first and last columns, where every facet reaches
+// past the part shown. Fit (Home) returns to the fitted pixels.
+TEST_F(Tools, ZoomedAndPannedACtrlClickPaintsTheFacetUnderThePointer) {
+  start(cube);
+  command(40039);  // lighting off: each facet shows its colour as it is
+  const std::vector<uint32_t> fitted = pixels(w.main, ws);
+  POINT wheel = centre(30, -20);
+  ClientToScreen(w.main, &wheel);
+  ASSERT_TRUE(drvSend(w.main, WM_MOUSEWHEEL, MAKEWPARAM(0, 4 * WHEEL_DELTA), MAKELPARAM(wheel.x, wheel.y), nullptr));
+  mouse(w.main, WM_MBUTTONDOWN, centre(), MK_MBUTTON);
+  mouse(w.main, WM_MOUSEMOVE, centre(25, 15), MK_MBUTTON);
+  mouse(w.main, WM_MBUTTONUP, centre(25, 15), 0);
+  ASSERT_NE(pixels(w.main, ws), fitted);
+  auto pixelAt = [&](POINT p) {
+    DrvPicture shot = {};
+    uint32_t colour = 0xFFFFFFFF;
+    if (drvCapture(w.main, &shot)) colour = drvPixel(&shot, p.x, p.y);
+    drvFreePicture(&shot);
+    return colour;
+  };
+  for (POINT p : {POINT{ws.left, ws.top + SIDE / 2}, POINT{ws.right - 1, ws.top + SIDE / 3}}) {
+    SCOPED_TRACE(testing::Message() << p.x - ws.left << "," << p.y - ws.top);
+    const uint32_t before = pixelAt(p);
+    ASSERT_NE(std::find(std::begin(EDITOR_SIX), std::end(EDITOR_SIX), before), std::end(EDITOR_SIX)) << std::hex << before;
+    ctrlClick(p);
+    EXPECT_EQ(pixelAt(p), 0xC8C8C8u);
+  }
+  command(40068);  // Fit
+  EXPECT_EQ(pixels(w.main, ws).size(), fitted.size());
+  const std::vector<uint32_t> refitted = pixels(w.main, ws);
+  size_t painted = 0;
+  for (size_t i = 0; i < fitted.size(); ++i) painted += refitted[i] != fitted[i];
+  EXPECT_GT(painted, 0u);  // the painted facets, now seen whole at the fitted size
+}
