@@ -365,22 +365,44 @@ static void installScreenSaver(void) {
                 "Unable to configure Screen Saver", MB_OK | MB_ICONSTOP);
 }
 
+// The part of the canvas the workspace shows (the whole canvas at the fitted view); null when
+// there is no memory for it.
+static VxmBitmap* shownPicture(bool* owned) {
+  VxmBitmap* canvas = editor.workspaceBitmap;
+  const int32_t side = editor.workspaceRect.width;
+  *owned = false;
+  if (!canvas || canvas->width == side) return canvas;
+  VxmBitmap* shown = vxmBitmapCreate(side, side, 24);
+  if (!shown) return nullptr;
+  int32_t ox, oy;
+  editorViewOrigin(&editor, &ox, &oy);
+  // Rows run bottom up in both: the shown top row is canvas row height - 1 - oy.
+  for (int32_t r = 0; r < side; ++r)
+    std::memcpy(shown->lineTable[r], canvas->lineTable[canvas->height - side - oy + r] + 3 * ox, (size_t)side * 3);
+  *owned = true;
+  return shown;
+}
+
 static void copyDisplay(void) {
   if (!OpenClipboard(nullptr)) {
     appMessage("Clipboard copy operation failed.");
     return;
   }
-  const uint32_t size = editorDibSize(editor.workspaceBitmap);
+  bool owned = false;
+  VxmBitmap* picture = shownPicture(&owned);
+  const uint32_t size = picture ? editorDibSize(picture) : 0;
   HGLOBAL block = EmptyClipboard() && size ? GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size) : nullptr;
   uint8_t* bytes = block ? static_cast<uint8_t*>(GlobalLock(block)) : nullptr;
   if (!bytes) {
     // An open clipboard blocks every other program: close it before telling the user.
     if (block) GlobalFree(block);
     CloseClipboard();
+    if (owned) vxmBitmapFree(picture);
     appMessage("Clipboard copy operation failed.");
     return;
   }
-  editorWriteDib(editor.workspaceBitmap, bytes, size);
+  editorWriteDib(picture, bytes, size);
+  if (owned) vxmBitmapFree(picture);
   GlobalUnlock(block);
   if (!SetClipboardData(CF_DIB, block)) GlobalFree(block);
   CloseClipboard();

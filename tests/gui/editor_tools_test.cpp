@@ -273,35 +273,45 @@ TEST_F(Tools, NewOnA3dsFileMakesAnUntitledGreyModel) {
 TEST_F(Tools, CopyDisplayPutsTheWorkspaceOnTheClipboardAsA24BitDib) {
   start(cube);
   gesture(w.main, centre(), centre(40, 25), MK_LBUTTON);  // three faces: no symmetry hides a flip
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  CloseClipboard();
-  // Capturing draws the turned model now; Copy Display copies the frame last drawn.
-  const std::vector<uint32_t> shown = pixels(w.main, ws);
-  command(CMD_COPY_DISPLAY);
-  ASSERT_EQ(shown.size(), (size_t)SIDE * SIDE);
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  HANDLE data = GetClipboardData(CF_DIB);
-  ASSERT_NE(data, nullptr);
-  const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(data));
-  ASSERT_NE(dib, nullptr);
-  const int stride = (SIDE * 3 + 3) & ~3;
-  ASSERT_GE(GlobalSize(data), (SIZE_T)(40 + stride * SIDE));
-  // The block's layout is proven on the host; here it holds the workspace's side.
-  const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
-  EXPECT_EQ(header->biWidth, SIDE);
-  EXPECT_EQ(header->biHeight, SIDE);
-  long differences = 0;
-  for (int y = 0; y < SIDE; ++y) {
-    const uint8_t* row = dib + 40 + (size_t)(SIDE - 1 - y) * stride;  // bottom row first
-    for (int x = 0; x < SIDE; ++x) {
-      const uint32_t pixel = row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
-      differences += pixel != shown[(size_t)y * SIDE + x];
+  // At the fitted view, then zoomed in and moved: the clipboard holds what the workspace shows.
+  for (int zoomed = 0; zoomed < 2; ++zoomed) {
+    SCOPED_TRACE(zoomed ? "zoomed" : "fitted");
+    if (zoomed) {
+      for (int i = 0; i < 3; ++i) command(40066);  // Zoom In
+      mouse(w.main, WM_MBUTTONDOWN, centre(), MK_MBUTTON);
+      mouse(w.main, WM_MOUSEMOVE, centre(-35, 20), MK_MBUTTON);
+      mouse(w.main, WM_MBUTTONUP, centre(-35, 20), 0);
     }
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    // Capturing draws the turned model now; Copy Display copies the frame last drawn.
+    const std::vector<uint32_t> shown = pixels(w.main, ws);
+    command(CMD_COPY_DISPLAY);
+    ASSERT_EQ(shown.size(), (size_t)SIDE * SIDE);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_DIB);
+    ASSERT_NE(data, nullptr);
+    const uint8_t* dib = static_cast<const uint8_t*>(GlobalLock(data));
+    ASSERT_NE(dib, nullptr);
+    const int stride = (SIDE * 3 + 3) & ~3;
+    ASSERT_GE(GlobalSize(data), (SIZE_T)(40 + stride * SIDE));
+    // The block's layout is proven on the host; here it holds the workspace's side.
+    const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
+    EXPECT_EQ(header->biWidth, SIDE);
+    EXPECT_EQ(header->biHeight, SIDE);
+    long differences = 0;
+    for (int y = 0; y < SIDE; ++y) {
+      const uint8_t* row = dib + 40 + (size_t)(SIDE - 1 - y) * stride;  // bottom row first
+      for (int x = 0; x < SIDE; ++x) {
+        const uint32_t pixel = row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+        differences += pixel != shown[(size_t)y * SIDE + x];
+      }
+    }
+    EXPECT_EQ(differences, 0);
+    GlobalUnlock(data);
+    CloseClipboard();
   }
-  EXPECT_EQ(differences, 0);
-  GlobalUnlock(data);
-  CloseClipboard();
 }
 
 TEST_F(Tools, TheTwelfthTextureIsRefusedBeforeAnyDialogAndModelInfoAndAboutEndByTheirButtons) {
