@@ -73,6 +73,8 @@ void appOpenHtmlFile(const char* address, AppWindow owner);
 // --- The saver's random numbers ---------------------------------------------------------------------
 void appSeedRandom(uint32_t seed);
 int appRandom(void);  // 0..32767
+// The generator's state, to run a second stream beside the first (appSeedRandom puts one back).
+uint32_t appRandomState(void);
 bool appPickRandomFile(const char* folder, const char* pattern, char* name);
 
 // --- Files ---------------------------------------------------------------------------------------

@@ -293,6 +293,7 @@ bool appBrowserCommandLine(const char* registered, const char* address, char* co
 // --- Random numbers -----------------------------------------------------------------------------------
 
 void appSeedRandom(uint32_t seed) { randomSeed = seed; }
+uint32_t appRandomState(void) { return randomSeed; }
 
 int appRandom(void) {
   randomSeed = randomSeed * 214013u + 2531011u;

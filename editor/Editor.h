@@ -103,6 +103,7 @@ struct EditorState {
   int32_t toolWindowWidth;
   int32_t minTrackWidth, minTrackHeight;
   int32_t clientWidth, clientHeight;
+  int32_t dpi;  // the display's dots per inch: every pixel size of the layout is scaled by dpi / 96
   // Drags: anchor and current point in workspace-bitmap coordinates (y up); the last position in
   // client coordinates.
   int32_t anchorX, anchorY, dragX, dragY;
@@ -126,11 +127,14 @@ void editorTitleText(const VxmModel* model, bool edited, char* title, int size);
 
 // --- Layout ----------------------------------------------------------------------------------------
 // The workspace square's side for a client area: min(width - toolWidth - left - 5, height - 26).
-int32_t editorWorkspaceSide(int32_t width, int32_t height, int32_t left, int32_t toolWidth);
+int32_t editorWorkspaceSide(int32_t width, int32_t height, int32_t left, int32_t toolWidth, int32_t dpi = 96);
+// A layout size of pixels at 96 dots per inch for the display's `dpi`, rounded as MulDiv rounds:
+// every pixel stays as it is at 96.
+int32_t editorScalePixels(int32_t pixels, int32_t dpi);
 // A uniform scale of side / (radius * 1.1) * 0.5.
 void editorViewScaleFor(int32_t side, float radius, VxmMatrix* scale);
 // The status rectangle (the bottom 16 pixels) and the progress bar's place in its right quarter.
-void editorStatusRects(int32_t width, int32_t height, EditorRect* status, EditorRect* progress);
+void editorStatusRects(int32_t width, int32_t height, EditorRect* status, EditorRect* progress, int32_t dpi = 96);
 
 // --- Display-method and lighting rules ---------------------------------------------------------------
 struct DisplayControls {

@@ -67,6 +67,7 @@ void editorResetState(EditorState* state) {
   state->texWrapScaleV = 1.0f;
   state->currentTexture = -1;
   state->zoom = 1.0;
+  state->dpi = 96;
 }
 
 void editorParseCommandLine(const char* commandLine, char* modelPath, char* lightPath) {
@@ -114,9 +115,15 @@ void editorTitleText(const VxmModel* model, bool edited, char* title, int size) 
     std::snprintf(title, (size_t)size, "%s - [%s%s]", EDITOR_NAME, model->fileName, edited ? " *" : "");
 }
 
-int32_t editorWorkspaceSide(int32_t width, int32_t height, int32_t left, int32_t toolWidth) {
-  int32_t across = width - toolWidth - left - 5;
-  int32_t down = height - 26;
+int32_t editorScalePixels(int32_t pixels, int32_t dpi) {
+  if (dpi <= 0 || dpi == 96) return pixels;
+  const int64_t product = (int64_t)pixels * dpi;
+  return (int32_t)(product >= 0 ? (product + 48) / 96 : -((-product + 48) / 96));
+}
+
+int32_t editorWorkspaceSide(int32_t width, int32_t height, int32_t left, int32_t toolWidth, int32_t dpi) {
+  int32_t across = width - toolWidth - left - editorScalePixels(5, dpi);
+  int32_t down = height - editorScalePixels(26, dpi);
   int32_t side = across < down ? across : down;
   return side < 0 ? 0 : side;
 }
@@ -127,10 +134,11 @@ void editorViewScaleFor(int32_t side, float radius, VxmMatrix* scale) {
   vxmMatScale(scale, (float)s, (float)s, (float)s);
 }
 
-void editorStatusRects(int32_t width, int32_t height, EditorRect* status, EditorRect* progress) {
-  *status = {0, height - 16, width, height, width, 16};
+void editorStatusRects(int32_t width, int32_t height, EditorRect* status, EditorRect* progress, int32_t dpi) {
+  const int32_t line = editorScalePixels(16, dpi);
+  *status = {0, height - line, width, height, width, line};
   int32_t quarter = width / 4;
-  *progress = {width - quarter, height - 16, width, height, quarter, 16};
+  *progress = {width - quarter, height - line, width, height, quarter, line};
 }
 
 int32_t editorDisplayUpdate(int32_t flags, bool lightingOn, bool smoothTicked, bool modelHasNormals,

@@ -122,13 +122,14 @@ void editorLayout(int32_t width, int32_t height) {
     return;
   }
   const int32_t left = editor.workspaceRect.left;
-  const int32_t side = editorWorkspaceSide(width, height, left, editor.toolWindowWidth);
-  editor.workspaceRect = {left, 5, left + side, 5 + side, side, side};
+  const int32_t side = editorWorkspaceSide(width, height, left, editor.toolWindowWidth, editor.dpi);
+  const int32_t top = editorScalePixels(5, editor.dpi);
+  editor.workspaceRect = {left, top, left + side, top + side, side, side};
   editorSizeCanvas();
   for (HWND tool : {ew.library, ew.colour, ew.lighting})
     SetWindowPos(tool, nullptr, width - editor.toolWindowWidth, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   EditorRect status, progress;
-  editorStatusRects(width, height, &status, &progress);
+  editorStatusRects(width, height, &status, &progress, editor.dpi);
   ew.statusRect = {status.left, status.top, status.right, status.bottom};
   appSetStatusRect(&ew.statusRect);
   if (ew.progress) MoveWindow(ew.progress, progress.left, progress.top, progress.width, progress.height, TRUE);
@@ -314,19 +315,19 @@ static void measureLayout(int show) {
   RECT mainRect, lightRect;
   GetWindowRect(ew.main, &mainRect);
   GetWindowRect(ew.lighting, &lightRect);
-  editor.minTrackWidth = 450;
-  editor.minTrackHeight = lightRect.bottom - mainRect.top + 24;
+  editor.minTrackWidth = editorScalePixels(450, editor.dpi);
+  editor.minTrackHeight = lightRect.bottom - mainRect.top + editorScalePixels(24, editor.dpi);
   RECT client;
   GetClientRect(ew.main, &client);
   EditorRect status, progress;
-  editorStatusRects(client.right, client.bottom, &status, &progress);
+  editorStatusRects(client.right, client.bottom, &status, &progress, editor.dpi);
   ew.statusRect = {status.left, status.top, status.right, status.bottom};
   appSetStatusRect(&ew.statusRect);
   if (ew.progress) MoveWindow(ew.progress, progress.left, progress.top, progress.width, progress.height, TRUE);
   RECT modeRect;
   GetWindowRect(ew.editMode, &modeRect);
-  editor.workspaceRect.left = (modeRect.right - modeRect.left) + 5;
-  editor.workspaceRect.top = 5;
+  editor.workspaceRect.left = (modeRect.right - modeRect.left) + editorScalePixels(5, editor.dpi);
+  editor.workspaceRect.top = editorScalePixels(5, editor.dpi);
   ShowWindow(ew.main, show);
   ShowWindow(ew.editMode, SW_SHOW);
   ShowWindow(ew.display, SW_SHOW);
@@ -373,6 +374,12 @@ int editorMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, 
   ew.header.biHeight = 480;
   ew.header.biPlanes = 1;
   ew.header.biBitCount = 8;
+  // The display's resolution: the layout's pixel sizes are scaled by it (the program declares
+  // itself DPI aware, so Windows does not stretch its window).
+  HDC screenDc = GetDC(nullptr);
+  editor.dpi = screenDc ? GetDeviceCaps(screenDc, LOGPIXELSY) : 96;
+  if (screenDc) ReleaseDC(nullptr, screenDc);
+  if (editor.dpi <= 0) editor.dpi = 96;
   // 4-6: name, installation folder, the system's screensaver.
   appSetName(EDITOR_NAME);
   if (!appInitInstallPath("Quirla", true)) return fail("Unable to access Registry.");
@@ -404,7 +411,8 @@ int editorMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, 
     if (!RegisterClassA(&wc)) return fail("Failed to register application window class");
     ew.classRegistered = true;
   }
-  ew.main = CreateWindowA(CLASS_NAME, EDITOR_NAME, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640, 440,
+  ew.main = CreateWindowA(CLASS_NAME, EDITOR_NAME, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                          editorScalePixels(640, editor.dpi), editorScalePixels(440, editor.dpi),
                           nullptr, nullptr, instance, nullptr);
   if (!ew.main) return fail("Failed to create main application window");
   // 13-17: tool windows, tooltips, cursors, accelerators, font, progress bar, the services' windows.
@@ -417,7 +425,7 @@ int editorMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, 
   editorCreateTooltips();
   loadCursors();
   ew.accelerators = LoadAccelerators(instance, MAKEINTRESOURCE(IDR_ACCELERATORS));
-  ew.statusFont = CreateFontA(8, 0, 0, 0, 400, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+  ew.statusFont = CreateFontA(editorScalePixels(8, editor.dpi), 0, 0, 0, 400, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
   ew.progress = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 10, 16, ew.main, nullptr, instance, nullptr);
   if (!ew.progress) APP_TRACE("Failed to create progress window");

@@ -529,7 +529,8 @@ static RECT controlRect(HWND dialog, int id) {
 }
 
 static RECT shrunk(RECT r) {
-  InflateRect(&r, -6, -6);
+  const int32_t margin = editorScalePixels(6, editor.dpi);
+  InflateRect(&r, -margin, -margin);
   return r;
 }
 
@@ -541,5 +542,6 @@ void editorMeasureAreas(void) {
   ew.texturePreview = shrunk(controlRect(ew.library, IDC_TEXTURE_PREVIEW));
   RECT group = controlRect(ew.lighting, IDC_LIGHTING_GROUP);
   RECT button = controlRect(ew.lighting, IDC_DIRECTIONAL_CHANGE);
-  ew.lightPreview = {group.left + 6, button.bottom + 6, group.right - 6, group.bottom - 6};
+  const int32_t margin = editorScalePixels(6, editor.dpi);
+  ew.lightPreview = {group.left + margin, button.bottom + margin, group.right - margin, group.bottom - margin};
 }

@@ -136,19 +136,25 @@ static float wanderAccelerate(float v, float k) {
   return next;
 }
 
+static void motionStep(SaverMotion* m, float dt, float kickDt);
+
 void saverMotionStep(SaverMotion* motion, float dt) {
   if (!motion) {
     APP_TRACE("Invalid Parameters");
     return;
   }
-  SaverMotion* m = motion;
+  motionStep(motion, dt, dt);
+}
+
+// One step of dt seconds; Wander's random kick is scaled by kickDt.
+static void motionStep(SaverMotion* m, float dt, float kickDt) {
   m->oldX = m->ix;
   m->oldY = m->iy;
 
   if (m->mode == SAVER_MOVE_BOUNCE) {
     m->vy = (float)(wide(m->vy) + wide(dt) * wide(m->gravity));
   } else if (m->mode == SAVER_MOVE_WANDER) {
-    float k = (float)(wide(dt) * wide(m->wanderGain));
+    float k = (float)(wide(kickDt) * wide(m->wanderGain));
     m->vx = wanderAccelerate(m->vx, k);
     m->vy = wanderAccelerate(m->vy, k);
   }
@@ -193,6 +199,80 @@ void saverMotionStep(SaverMotion* motion, float dt) {
     m->posX = (float)m->ix;
     if (wander) m->vx = 0.0f;
   }
+}
+
+// --- Every monitor ---------------------------------------------------------------------------------
+
+int32_t saverMonitorAreas(const AppRect* monitors, int32_t count, int32_t primary, int32_t windowLeft,
+                          int32_t windowTop, int32_t width, int32_t height, SaverArea* areas) {
+  if (!areas) {
+    APP_TRACE("Invalid Parameters");
+    return 0;
+  }
+  int32_t made = 0;
+  for (int32_t k = -1; monitors && k < count && made < SAVER_MAX_MONITORS; ++k) {
+    const int32_t i = k < 0 ? primary : k;  // the primary first, then the others in order
+    if (i < 0 || i >= count || (k >= 0 && i == primary)) continue;
+    const AppRect& m = monitors[i];  // right and bottom exclusive, as Windows gives them
+    const int32_t left = m.left - windowLeft < 0 ? 0 : m.left - windowLeft;
+    const int32_t top = m.top - windowTop < 0 ? 0 : m.top - windowTop;
+    const int32_t right = m.right - windowLeft > width ? width : m.right - windowLeft;
+    const int32_t bottom = m.bottom - windowTop > height ? height : m.bottom - windowTop;
+    if (right <= left || bottom <= top) continue;
+    areas[made++] = {left, top, right - left, bottom - top};
+  }
+  if (made == 0) areas[made++] = {0, 0, width, height};
+  return made;
+}
+
+// --- Motion by the clock -----------------------------------------------------------------------------
+
+// A random walk's spread grows with the square root of its steps: a kick of sqrt(s / 60) seconds
+// in each step of s seconds spreads as a kick of 1/60 s in each 60th of a second does.
+static constexpr float WANDER_STEP_KICK = 0.0040824829f;  // sqrt(0.001 / 60)
+
+uint64_t saverClockMilliseconds(uint64_t counter, uint64_t frequency) {
+  if (frequency == 0) return 0;
+  return counter / frequency * 1000u + counter % frequency * 1000u / frequency;
+}
+
+uint32_t saverStepsDue(uint64_t nowMs, uint64_t* lastMs, bool* started) {
+  if (!lastMs || !started) {
+    APP_TRACE("Invalid Parameters");
+    return 0;
+  }
+  if (!*started || nowMs < *lastMs) {
+    *started = true;
+    *lastMs = nowMs;
+    return 0;
+  }
+  uint64_t due = (nowMs - *lastMs) / SAVER_STEP_MS;
+  if (due > SAVER_MAX_CATCH_UP) {
+    *lastMs = nowMs;
+    return SAVER_MAX_CATCH_UP;
+  }
+  *lastMs += due * SAVER_STEP_MS;
+  return (uint32_t)due;
+}
+
+void saverMotionAdvance(SaverMotion* motion, SaverSpin* spin, uint32_t steps) {
+  if (!motion || !spin) {
+    APP_TRACE("Invalid Parameters");
+    return;
+  }
+  const int32_t oldX = motion->ix, oldY = motion->iy;
+  const float dt = (float)(SAVER_STEP_MS * wide(MILLISECOND));
+  for (uint32_t i = 0; i < steps; ++i) {
+    motionStep(motion, dt, WANDER_STEP_KICK);
+    saverSpinStep(spin, dt);
+  }
+  motion->oldX = oldX;
+  motion->oldY = oldY;
+}
+
+uint32_t saverFramePeriodMicros(uint32_t refreshHz) {
+  if (refreshHz <= 1) refreshHz = 60;
+  return (1000000u + refreshHz / 2) / refreshHz;
 }
 
 void saverSpinRoll(SaverSettings* settings) {

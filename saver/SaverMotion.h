@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "SaverSettings.h"
+#include "app.h"
 
 // An inclusive pixel rectangle in window coordinates (rows grow downwards).
 struct SaverRect {
@@ -73,6 +74,38 @@ int32_t saverMotionChangeMode(SaverMotion* motion);
 float saverFrameSeconds(uint32_t now, uint32_t* lastTick);
 // One frame of motion: acceleration by mode, the move, and the edge rules. Keeps oldX, oldY.
 void saverMotionStep(SaverMotion* motion, float dt);
+
+// --- Every monitor ------------------------------------------------------------------------------
+// The full-screen saver's window covers the virtual screen; each monitor gets a sprite of its own
+// moving within the monitor's rectangle, and parts that no monitor shows are never drawn into.
+enum { SAVER_MAX_MONITORS = 8 };
+struct SaverArea {
+  int32_t left, top, width, height;  // in the window's client pixels
+};
+// The monitors' rectangles (screen coordinates, `primary` the index of the primary one) as areas
+// of a window whose client area starts at windowLeft, windowTop and is width x height: each cut
+// to the window, the primary first, the rest in the order given, empty ones left out, at most
+// SAVER_MAX_MONITORS. Without monitors (or none meeting the window) the one area is the window.
+int32_t saverMonitorAreas(const AppRect* monitors, int32_t count, int32_t primary, int32_t windowLeft,
+                          int32_t windowTop, int32_t width, int32_t height, SaverArea* areas);
+
+// --- Motion by the clock ------------------------------------------------------------------------
+// The saver moves in fixed steps of one millisecond of a high-resolution clock, as many as have
+// passed since the last frame, so that where the model is depends on time and seed, not on how
+// fast frames are drawn. A pause longer than SAVER_MAX_CATCH_UP (a stall, a change loading files)
+// is not caught up.
+enum { SAVER_STEP_MS = 1, SAVER_MAX_CATCH_UP = 100 };
+// The whole milliseconds of a counter at `frequency` ticks per second (no overflow for any count).
+uint64_t saverClockMilliseconds(uint64_t counter, uint64_t frequency);
+// The steps due at `nowMs` since *lastMs (0 on the first call, held to SAVER_MAX_CATCH_UP); moves
+// *lastMs on by them, or to nowMs when the catch-up was cut.
+uint32_t saverStepsDue(uint64_t nowMs, uint64_t* lastMs, bool* started);
+// Runs `steps` one-millisecond steps of motion and spin. Wander's kick in each step is the kick of
+// a 60-frame-a-second run spread over its frame's steps (the same wander whatever the step), so
+// the saver wanders as it did at 60 frames. oldX, oldY keep where the sprite was at the last frame.
+void saverMotionAdvance(SaverMotion* motion, SaverSpin* spin, uint32_t steps);
+// The time between paced frames for a display refresh rate in hertz (0 or 1: unknown, 60).
+uint32_t saverFramePeriodMicros(uint32_t refreshHz);
 
 // Rolls the spin as the Random option asks: axes, speeds 5..24 and their signs, into the settings.
 void saverSpinRoll(SaverSettings* settings);

@@ -49,6 +49,11 @@ int32_t saverRenderStateFor(const VxmModel* model) {
 
 bool saverRenderSprite(VxmModel* model, const VxmRenderFit* fit, const SaverSpin* spin,
                        const SaverMotion* motion, const VxmBitmap* background, VxmBitmap* sprite) {
+  return saverRenderSpriteIn(model, fit, spin, motion, 0, 0, background, sprite);
+}
+
+bool saverRenderSpriteIn(VxmModel* model, const VxmRenderFit* fit, const SaverSpin* spin, const SaverMotion* motion,
+                         int32_t left, int32_t top, const VxmBitmap* background, VxmBitmap* sprite) {
   if (!model || !fit || !spin || !motion || !background || !sprite) {
     APP_TRACE("Invalid Parameters");
     return false;
@@ -59,9 +64,10 @@ bool saverRenderSprite(VxmModel* model, const VxmRenderFit* fit, const SaverSpin
   vxmMatMultiplyInPlace(&model->matrix, vxmMatRotateY(&turn, spin->angle[1]));
   vxmMatMultiplyInPlace(&model->matrix, vxmMatRotateZ(&turn, spin->angle[2]));
 
-  // The background is bottom-up: the sprite's top row iy is background row H - iy - 1.
+  // The background is bottom-up: the sprite's top row (top + iy in the window) is background row
+  // H - (top + iy) - 1.
   const int32_t S = motion->side;
-  vxmBitmapCopy(sprite, 0, 0, S, S, background, motion->ix, motion->height - motion->iy - S);
+  vxmBitmapCopy(sprite, 0, 0, S, S, background, left + motion->ix, background->height - (top + motion->iy) - S);
   vxmRenderClearDepth();
   if (!vxmRenderModel(model)) {
     APP_TRACE("Failed to render model");

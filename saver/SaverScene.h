@@ -21,3 +21,7 @@ int32_t saverRenderStateFor(const VxmModel* model);
 // rendered over it.
 bool saverRenderSprite(VxmModel* model, const VxmRenderFit* fit, const SaverSpin* spin,
                        const SaverMotion* motion, const VxmBitmap* background, VxmBitmap* sprite);
+// The same for a sprite moving within an area of the window whose top left is at left, top: the
+// motion counts from the area's corner, the background is the whole window's.
+bool saverRenderSpriteIn(VxmModel* model, const VxmRenderFit* fit, const SaverSpin* spin, const SaverMotion* motion,
+                         int32_t left, int32_t top, const VxmBitmap* background, VxmBitmap* sprite);

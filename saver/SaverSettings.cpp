@@ -10,7 +10,7 @@
   { name, false, offsetof(SaverSettings, member), def, lo, hi, false }
 #define FIELD_TEXT(name, member) { name, true, offsetof(SaverSettings, member), 0, 0, 0, false }
 
-static const SaverSettingField fields[SAVER_SETTING_COUNT] = {
+static const SaverSettingField fields[SAVER_ALL_SETTING_COUNT] = {
     FIELD_NUMBER("Background State", backgroundState, 1, 0, 2),
     FIELD_TEXT("Bitmap File", bitmapFile),
     FIELD_NUMBER("Bitmap Random", bitmapRandom, 0, 0, 1),
@@ -32,6 +32,7 @@ static const SaverSettingField fields[SAVER_SETTING_COUNT] = {
     FIELD_NUMBER("Change", change, 1, 0, 1),
     {"Change Time", false, offsetof(SaverSettings, changeTime), 30, SAVER_CHANGE_TIME_MIN,
      SAVER_CHANGE_TIME_MAX, true},
+    FIELD_NUMBER("Frame Pacing", framePacing, 1, 0, 1),
 };
 
 static_assert(sizeof(int32_t) == sizeof(uint32_t), "every number field is 32 bits");
@@ -53,7 +54,7 @@ void saverSetDefaultSettings(SaverSettings* settings, const char* installFolder)
   }
   if (!installFolder) installFolder = "";
   std::memset(settings, 0, sizeof *settings);
-  for (int i = 0; i < SAVER_SETTING_COUNT; ++i)
+  for (int i = 0; i < SAVER_ALL_SETTING_COUNT; ++i)
     if (!fields[i].isText) saverSetSettingNumber(settings, &fields[i], (uint32_t)fields[i].defaultValue);
   joinPath(settings->modelFile, installFolder, "Models\\can.vxm");
   joinPath(settings->lightFile, installFolder, "Lights\\day.vlt");

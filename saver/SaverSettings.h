@@ -1,4 +1,4 @@
-// SaverSettings.h: the screensaver's twenty settings: the record, its defaults and valid ranges,
+// SaverSettings.h: the screensaver's twenty settings (and Frame Pacing beside them): the record, its defaults and valid ranges,
 // the table that drives the registry reader and writer, and their load and save.
 #pragma once
 
@@ -7,7 +7,8 @@
 
 enum {
   SAVER_PATH_LENGTH = 260,
-  SAVER_SETTING_COUNT = 20,
+  SAVER_SETTING_COUNT = 20,       // the values the configuration dialog shows and writes
+  SAVER_ALL_SETTING_COUNT = 21,   // with "Frame Pacing", which the saver reads and the dialog keeps
 };
 
 enum SaverBackground { SAVER_BACK_NONE = 0, SAVER_BACK_DESKTOP = 1, SAVER_BACK_BITMAP = 2 };
@@ -42,6 +43,7 @@ struct SaverSettings {
   int32_t lightRandom;
   int32_t change;
   uint32_t changeTime;
+  int32_t framePacing;  // 1: one frame per display refresh; 0: frames back to back
 };
 
 // How one registry value maps onto the record. Numbers are 32-bit (REG_DWORD); texts are
@@ -56,7 +58,8 @@ struct SaverSettingField {
   bool isUnsigned;      // compare as an unsigned 32-bit number ("Change Time")
 };
 
-// The twenty values in the order in which they are read and written.
+// The twenty values in the order in which they are read and written, then Frame Pacing (read by
+// the load, its default when missing; never written).
 const SaverSettingField* saverSettingFields(void);
 
 // The process-wide record.

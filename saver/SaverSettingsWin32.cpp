@@ -61,8 +61,10 @@ bool saverLoadSettings(SaverSettings* settings) {
   HKEY key;
   if (!openKey(KEY_WRITE | KEY_QUERY_VALUE, &key)) return false;
   const SaverSettingField* fields = saverSettingFields();
-  for (int i = 0; i < SAVER_SETTING_COUNT; ++i) {
-    if (!readValue(key, settings, &fields[i]) && !writeValue(key, settings, &fields[i])) {
+  // The twenty are written with their defaults when missing; Frame Pacing is only read, so that
+  // neither the saver nor its dialog ever changes what the user set (or left out).
+  for (int i = 0; i < SAVER_ALL_SETTING_COUNT; ++i) {
+    if (!readValue(key, settings, &fields[i]) && i < SAVER_SETTING_COUNT && !writeValue(key, settings, &fields[i])) {
       RegCloseKey(key);
       APP_TRACE("Failed to load settings");
       return false;

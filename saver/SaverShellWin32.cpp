@@ -174,6 +174,10 @@ LRESULT saverDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
           break;
         }
         case WM_POWERBROADCAST:
+          // A power event ends the saver; the display's on and off (a setting change the saver
+          // asked to hear about) only pause its frames.
+          if (wParam != PBT_POWERSETTINGCHANGE) requestClose(window);
+          break;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
         case WM_LBUTTONDOWN:

@@ -1,4 +1,6 @@
-// SaverWindowWin32.cpp: the saver window: background, model, frames and the change timer.
+// SaverWindowWin32.cpp: the saver window: background, model, frames and the change timer; motion
+// by the high-resolution clock, one frame per display refresh, and no frames while nobody can see
+// them (display off, session locked or disconnected).
 #include <windows.h>
 
 #include <cstring>
@@ -9,6 +11,18 @@
 #include "SaverWin32.h"
 #include "app.h"
 #include "voxim.h"
+
+// One monitor's sprite: where it moves, its picture and its fit. Monitors other than the primary
+// draw their random numbers from streams of their own, so that the primary's sprite moves exactly
+// as it would on a single monitor.
+struct SaverScreen {
+  SaverArea area;
+  SaverMotion motion;
+  VxmBitmap* sprite;
+  BITMAPINFOHEADER spriteHeader;
+  VxmRenderFit fit;
+  uint32_t random;
+};
 
 // Everything one saver window keeps (one window per process).
 struct SaverWindowState {
@@ -23,15 +37,24 @@ struct SaverWindowState {
   VxmBitmap* background;      // the same picture, device-independent and bottom-up
   BITMAPINFOHEADER backgroundHeader;
 
-  VxmBitmap* sprite;
-  BITMAPINFOHEADER spriteHeader;
+  SaverScreen screens[SAVER_MAX_MONITORS];  // the primary monitor's first
+  int32_t screenCount;
   bool rendererStarted;
 
   VxmModel* model;
-  VxmRenderFit fit;
   SaverSpin spin;
 
-  uint32_t lastTick;
+  // The clock: motion steps of one millisecond, frames one display refresh apart.
+  uint64_t clockFrequency;
+  uint64_t lastMs;
+  bool clockStarted;
+  bool paced;
+  uint64_t periodMicros, nextFrameMicros;
+  HANDLE frameTimer;          // a waitable timer for the wait between frames, when the system has one
+  bool frameQueued;           // a frame message is on its way
+  uint32_t pauses;            // why no frames are drawn now (PAUSE_ bits)
+  HANDLE powerNotify;
+  bool sessionNotify;
   UINT_PTR changeTimer;
   bool quitSeen;
   char folder[APP_PATH_LENGTH];
@@ -39,6 +62,103 @@ struct SaverWindowState {
 };
 
 static SaverWindowState saver;
+
+enum : uint32_t { PAUSE_DISPLAY_OFF = 1, PAUSE_LOCKED = 2, PAUSE_DISCONNECTED = 4 };
+
+static uint64_t clockMicros(void) {
+  LARGE_INTEGER counter;
+  if (!saver.clockFrequency || !QueryPerformanceCounter(&counter)) return (uint64_t)GetTickCount() * 1000u;
+  const uint64_t ticks = (uint64_t)counter.QuadPart, f = saver.clockFrequency;
+  return ticks / f * 1000000u + ticks % f * 1000000u / f;
+}
+
+static uint64_t clockMilliseconds(void) {
+  LARGE_INTEGER counter;
+  if (!saver.clockFrequency || !QueryPerformanceCounter(&counter)) return GetTickCount();
+  return saverClockMilliseconds((uint64_t)counter.QuadPart, saver.clockFrequency);
+}
+
+static void queueFrame(HWND window) {
+  if (saver.frameQueued || saver.pauses || saver.quitSeen || !IsWindow(window)) return;
+  saver.frameQueued = PostMessageA(window, SAVER_FRAME_MESSAGE, 0, 0) != 0;
+}
+
+// The refresh rate of the monitor the window is on (the primary display's where that cannot be
+// asked), 60 Hz where it is not known.
+static uint32_t refreshRate(HWND window) {
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  typedef HMONITOR(WINAPI * MonitorFromWindowFn)(HWND, DWORD);
+  typedef BOOL(WINAPI * GetMonitorInfoFn)(HMONITOR, MONITORINFO*);
+  HMODULE user = GetModuleHandleA("user32.dll");
+  MonitorFromWindowFn fromWindow = (MonitorFromWindowFn)(void*)GetProcAddress(user, "MonitorFromWindow");
+  GetMonitorInfoFn info = (GetMonitorInfoFn)(void*)GetProcAddress(user, "GetMonitorInfoA");
+  MONITORINFOEXA monitor = {};
+  monitor.cbSize = sizeof monitor;
+  const char* device = nullptr;
+  if (fromWindow && info && info(fromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) device = monitor.szDevice;
+  if (!EnumDisplaySettingsA(device, ENUM_CURRENT_SETTINGS, &mode)) return 0;
+  return mode.dmDisplayFrequency;
+}
+
+// Windows 98 and NT 4 on have waitable timers, Windows 10 (1803 on) high-resolution ones.
+static HANDLE createFrameTimer(void) {
+  typedef HANDLE(WINAPI * CreateExFn)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+  typedef HANDLE(WINAPI * CreateFn)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  CreateExFn createEx = (CreateExFn)(void*)GetProcAddress(kernel, "CreateWaitableTimerExW");
+  HANDLE timer = createEx ? createEx(nullptr, nullptr, 0x2 /* high resolution */, TIMER_ALL_ACCESS) : nullptr;
+  if (timer) return timer;
+  CreateFn create = (CreateFn)(void*)GetProcAddress(kernel, "CreateWaitableTimerA");
+  return create ? create(nullptr, FALSE, nullptr) : nullptr;
+}
+
+static bool armFrameTimer(uint64_t micros) {
+  typedef BOOL(WINAPI * SetFn)(HANDLE, const LARGE_INTEGER*, LONG, PTIMERAPCROUTINE, LPVOID, BOOL);
+  static SetFn set = (SetFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetWaitableTimer");
+  LARGE_INTEGER due;
+  due.QuadPart = -(LONGLONG)(micros * 10u);  // relative, in 100 ns
+  return saver.frameTimer && set && set(saver.frameTimer, &due, 0, nullptr, nullptr, FALSE);
+}
+
+// Asks for the display's on and off and for the session's lock and connection, where the system
+// tells them (Vista on, XP on).
+static void registerNotifications(HWND window) {
+  static const GUID consoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+  typedef HANDLE(WINAPI * PowerFn)(HANDLE, LPCGUID, DWORD);
+  PowerFn power = (PowerFn)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "RegisterPowerSettingNotification");
+  if (power) saver.powerNotify = power(window, &consoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
+  typedef BOOL(WINAPI * SessionFn)(HWND, DWORD);
+  HMODULE wts = LoadLibraryA("wtsapi32.dll");
+  SessionFn session = wts ? (SessionFn)(void*)GetProcAddress(wts, "WTSRegisterSessionNotification") : nullptr;
+  if (session) saver.sessionNotify = session(window, 0 /* this session */) != 0;
+}
+
+static void unregisterNotifications(HWND window) {
+  if (saver.powerNotify) {
+    typedef BOOL(WINAPI * Fn)(HANDLE);
+    Fn unregister = (Fn)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "UnregisterPowerSettingNotification");
+    if (unregister) unregister(saver.powerNotify);
+  }
+  saver.powerNotify = nullptr;
+  HMODULE wts = GetModuleHandleA("wtsapi32.dll");
+  typedef BOOL(WINAPI * Fn)(HWND);
+  Fn unregister = wts ? (Fn)(void*)GetProcAddress(wts, "WTSUnRegisterSessionNotification") : nullptr;
+  if (saver.sessionNotify && unregister) unregister(window);
+  saver.sessionNotify = false;
+}
+
+// Frames stop while any reason holds and go on when the last one ends, the model where the time
+// that passed meanwhile would not have moved it.
+static void setPause(HWND window, uint32_t reason, bool on) {
+  const uint32_t before = saver.pauses;
+  saver.pauses = on ? saver.pauses | reason : saver.pauses & ~reason;
+  if (before && !saver.pauses) {
+    saver.clockStarted = false;
+    saver.nextFrameMicros = 0;
+    queueFrame(window);
+  }
+}
 
 static void fillHeader(BITMAPINFOHEADER* header, int32_t width, int32_t height) {
   std::memset(header, 0, sizeof *header);
@@ -128,8 +248,60 @@ static void buildBackground(void) {
 }
 
 static void fitModel(void) {
-  vxmRenderFitModel(saver.model, saver.motion.side, &saver.fit);
-  vxmRenderSetViewMatrix(&saver.fit.view);
+  for (int32_t i = 0; i < saver.screenCount; ++i)
+    vxmRenderFitModel(saver.model, saver.screens[i].motion.side, &saver.screens[i].fit);
+  vxmRenderSetViewMatrix(&saver.screens[0].fit.view);
+}
+
+// Runs `work` on each screen with that screen's random stream in place (the primary's is the
+// program's own).
+template <typename Work>
+static void forEachScreen(Work work) {
+  for (int32_t i = 0; i < saver.screenCount; ++i) {
+    SaverScreen* screen = &saver.screens[i];
+    uint32_t own = 0;
+    if (i > 0) {
+      own = appRandomState();
+      appSeedRandom(screen->random);
+    }
+    work(screen, i);
+    if (i > 0) {
+      screen->random = appRandomState();
+      appSeedRandom(own);
+    }
+  }
+}
+
+// The monitors the full-screen window covers (Windows 98 and 2000 on can tell them); one area,
+// the window, in the preview or where the system cannot.
+struct MonitorList {
+  AppRect rects[SAVER_MAX_MONITORS];
+  int32_t count, primary;
+};
+
+static BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MonitorList* list = reinterpret_cast<MonitorList*>(data);
+  typedef BOOL(WINAPI * InfoFn)(HMONITOR, MONITORINFO*);
+  static InfoFn info = (InfoFn)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "GetMonitorInfoA");
+  MONITORINFO mi = {};
+  mi.cbSize = sizeof mi;
+  if (!info || !info(monitor, &mi) || list->count >= SAVER_MAX_MONITORS) return list->count < SAVER_MAX_MONITORS;
+  if (mi.dwFlags & MONITORINFOF_PRIMARY) list->primary = list->count;
+  list->rects[list->count++] = {mi.rcMonitor.left, mi.rcMonitor.top, mi.rcMonitor.right, mi.rcMonitor.bottom};
+  return TRUE;
+}
+
+static void findScreens(HWND window) {
+  MonitorList list = {};
+  typedef BOOL(WINAPI * EnumFn)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+  EnumFn enumerate = (EnumFn)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "EnumDisplayMonitors");
+  if (saver.motion.fullSize && enumerate) enumerate(nullptr, nullptr, collectMonitor, (LPARAM)&list);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  SaverArea areas[SAVER_MAX_MONITORS];
+  saver.screenCount = saverMonitorAreas(list.count > 1 ? list.rects : nullptr, list.count, list.primary, origin.x,
+                                        origin.y, saver.motion.width, saver.motion.height, areas);
+  for (int32_t i = 0; i < saver.screenCount; ++i) saver.screens[i].area = areas[i];
 }
 
 static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -144,6 +316,8 @@ static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   appSeedRandom(GetTickCount());
+  LARGE_INTEGER frequency;
+  saver.clockFrequency = QueryPerformanceFrequency(&frequency) ? (uint64_t)frequency.QuadPart : 0;
   appEnableMessages(false);
 
   saverSetDefaultSettings(settings, installFolder);
@@ -176,8 +350,19 @@ static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
   }
   buildBackground();
 
-  const int32_t S = saver.motion.side;
-  fillHeader(&saver.spriteHeader, S, S);
+  // One sprite for each monitor, sized and moving as a saver on that monitor alone would; on one
+  // monitor (or in the preview) the window's own.
+  findScreens(window);
+  for (int32_t i = 0; i < saver.screenCount; ++i) {
+    SaverScreen* screen = &saver.screens[i];
+    if (saver.screenCount == 1)
+      screen->motion = saver.motion;
+    else
+      saverMotionInit(&screen->motion, screen->area.width, screen->area.height, screen->area.width,
+                      settings->modelSize, settings->moveSpeed);
+    screen->random = appRandomState() ^ (0x9E3779B9u * (uint32_t)i);
+    fillHeader(&screen->spriteHeader, screen->motion.side, screen->motion.side);
+  }
 
   if (settings->modelRandom) pickFile(settings->modelFile, "*.vxm", nullptr, 1);
   saver.model = vxmModelLoad(settings->modelFile);
@@ -187,12 +372,17 @@ static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
   }
 
   saver.rendererStarted = vxmRenderInit();
-  saver.sprite = vxmBitmapCreate(S, S, 24);
-  if (!saver.rendererStarted || !saver.sprite) {
+  bool sprites = true;
+  for (int32_t i = 0; i < saver.screenCount; ++i) {
+    const int32_t S = saver.screens[i].motion.side;
+    saver.screens[i].sprite = vxmBitmapCreate(S, S, 24);
+    sprites = sprites && saver.screens[i].sprite;
+  }
+  if (!saver.rendererStarted || !sprites) {
     APP_TRACE("Failed to create sprite");
     return 0;
   }
-  vxmRenderSetTarget(saver.sprite);
+  vxmRenderSetTarget(saver.screens[0].sprite);
   vxmRenderSetState(saverRenderStateFor(saver.model));
 
   if (settings->lightRandom) pickFile(settings->lightFile, "*.vlt", nullptr, 1);
@@ -200,19 +390,31 @@ static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
 
   fitModel();
 
-  settings->moveState = saverMotionChooseMode(&saver.motion, settings->moveState);
-  saverMotionSetVelocity(&saver.motion);
-  saverMotionStartPosition(&saver.motion);
+  const int32_t moveState = settings->moveState;
+  SaverScreen* primary = &saver.screens[0];
+  settings->moveState = saverMotionChooseMode(&primary->motion, moveState);
+  saverMotionSetVelocity(&primary->motion);
+  saverMotionStartPosition(&primary->motion);
 
   if (settings->spinRandom) saverSpinRoll(settings);
   saverSpinSetRates(&saver.spin, settings);
+  forEachScreen([&](SaverScreen* screen, int32_t i) {
+    if (i == 0) return;
+    saverMotionChooseMode(&screen->motion, moveState);
+    saverMotionSetVelocity(&screen->motion);
+    saverMotionStartPosition(&screen->motion);
+  });
 
-  const bool anyRandom = saver.motion.randomMode || settings->bitmapRandom || settings->modelRandom ||
+  const bool anyRandom = primary->motion.randomMode || settings->bitmapRandom || settings->modelRandom ||
                          settings->lightRandom || settings->spinRandom;
   if (settings->change && anyRandom)
     saver.changeTimer = SetTimer(window, SAVER_CHANGE_TIMER, settings->changeTime * 1000u, nullptr);
 
-  PostMessageA(window, SAVER_FRAME_MESSAGE, 0, 0);
+  saver.paced = settings->framePacing != 0;
+  saver.periodMicros = saverFramePeriodMicros(refreshRate(window));
+  if (saver.paced) saver.frameTimer = createFrameTimer();
+  registerNotifications(window);
+  queueFrame(window);
   return saverDefaultProc(window, WM_CREATE, wParam, lParam);
 }
 
@@ -221,36 +423,75 @@ static void blitToWindow(const SaverRect* rect) {
          saver.memoryDC, rect->left, rect->top, SRCCOPY);
 }
 
-// Dispatches what arrived while the frame was drawn, then queues the next frame.
-static void pumpMessages(HWND window) {
+// Dispatches what has arrived; false once the quit message was seen.
+static bool dispatchPending(HWND window) {
   MSG message;
-  while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+  while (!saver.quitSeen && PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(0);
       saver.quitSeen = true;
-      return;
+      break;
     }
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  if (!saver.quitSeen && IsWindow(window)) PostMessageA(window, SAVER_FRAME_MESSAGE, 0, 0);
+  return !saver.quitSeen && IsWindow(window);
+}
+
+// Paced: waits for the next refresh, handling every message the moment it comes, so that input
+// still ends the saver within a frame.
+static void waitForRefresh(HWND window) {
+  uint64_t now = clockMicros();
+  if (!saver.nextFrameMicros || saver.nextFrameMicros + saver.periodMicros < now) saver.nextFrameMicros = now;
+  saver.nextFrameMicros += saver.periodMicros;
+  while (!saver.pauses && (now = clockMicros()) < saver.nextFrameMicros) {
+    const uint64_t left = saver.nextFrameMicros - now;
+    if (armFrameTimer(left))
+      MsgWaitForMultipleObjects(1, &saver.frameTimer, FALSE, (DWORD)(left / 1000u + 2u), QS_ALLINPUT);
+    else
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, (DWORD)((left + 999u) / 1000u), QS_ALLINPUT);
+    if (!dispatchPending(window)) return;
+  }
+}
+
+// Dispatches what arrived while the frame was drawn, waits for the next refresh when paced, then
+// queues the next frame.
+static void pumpMessages(HWND window) {
+  if (!dispatchPending(window)) return;
+  if (saver.paced) waitForRefresh(window);
+  queueFrame(window);
 }
 
 static void onFrame(HWND window) {
-  if (!saver.model || !saver.sprite) return;
-  float dt = saverFrameSeconds(GetTickCount(), &saver.lastTick);
-  saverMotionStep(&saver.motion, dt);
-  saverSpinStep(&saver.spin, dt);
-  saverRenderSprite(saver.model, &saver.fit, &saver.spin, &saver.motion, saver.background, saver.sprite);
-
-  SaverBlit blit;
-  if (saverSpriteBlit(&saver.motion, &blit))
-    SetDIBitsToDevice(saver.dc, blit.x, blit.y, (DWORD)blit.width, (DWORD)blit.height, blit.srcX, blit.srcY, 0,
-                      (UINT)saver.motion.side, saver.sprite->bits,
-                      reinterpret_cast<BITMAPINFO*>(&saver.spriteHeader), DIB_RGB_COLORS);
-  SaverRect bands[2];
-  int32_t count = saverRestoreBands(&saver.motion, bands);
-  for (int32_t i = 0; i < count; ++i) blitToWindow(&bands[i]);
+  saver.frameQueued = false;
+  if (!saver.model || !saver.screens[0].sprite || saver.pauses) return;
+  const uint32_t steps = saverStepsDue(clockMilliseconds(), &saver.lastMs, &saver.clockStarted);
+  const SaverSpin spun = saver.spin;
+  forEachScreen([&](SaverScreen* screen, int32_t i) {
+    SaverSpin spin = spun;  // the model turns once, with the primary's sprite
+    saverMotionAdvance(&screen->motion, i == 0 ? &saver.spin : &spin, steps);
+  });
+  for (int32_t i = 0; i < saver.screenCount; ++i) {
+    SaverScreen* screen = &saver.screens[i];
+    const int32_t ox = screen->area.left, oy = screen->area.top;
+    if (saver.screenCount > 1) {
+      vxmRenderSetTarget(screen->sprite);
+      vxmRenderSetViewMatrix(&screen->fit.view);
+    }
+    saverRenderSpriteIn(saver.model, &screen->fit, &saver.spin, &screen->motion, ox, oy, saver.background,
+                        screen->sprite);
+    SaverBlit blit;
+    if (saverSpriteBlit(&screen->motion, &blit))
+      SetDIBitsToDevice(saver.dc, ox + blit.x, oy + blit.y, (DWORD)blit.width, (DWORD)blit.height, blit.srcX,
+                        blit.srcY, 0, (UINT)screen->motion.side, screen->sprite->bits,
+                        reinterpret_cast<BITMAPINFO*>(&screen->spriteHeader), DIB_RGB_COLORS);
+    SaverRect bands[2];
+    int32_t count = saverRestoreBands(&screen->motion, bands);
+    for (int32_t b = 0; b < count; ++b) {
+      SaverRect band = {bands[b].left + ox, bands[b].top + oy, bands[b].right + ox, bands[b].bottom + oy};
+      blitToWindow(&band);
+    }
+  }
 
   pumpMessages(window);
 }
@@ -291,15 +532,23 @@ static void changeLighting(void) {
 
 static void changeMovement(void) {
   SaverSettings* settings = saverSettings();
-  if (!saver.motion.randomMode) return;
-  settings->moveState = saverMotionChangeMode(&saver.motion);
-  if (saver.motion.mode != SAVER_MOVE_BOUNCE) return;
-  // Bounce starts from the top again: clear the sprite where it stands, then jump.
-  SaverRect square = {(int32_t)saver.motion.posX, (int32_t)saver.motion.posY, 0, 0};
-  square.right = square.left + saver.motion.side - 1;
-  square.bottom = square.top + saver.motion.side - 1;
-  if (saverClipRect(&saver.motion, &square)) blitToWindow(&square);
-  saverMotionStartPosition(&saver.motion);
+  if (!saver.screens[0].motion.randomMode) return;
+  forEachScreen([&](SaverScreen* screen, int32_t i) {
+    SaverMotion* motion = &screen->motion;
+    const int32_t mode = saverMotionChangeMode(motion);
+    if (i == 0) settings->moveState = mode;
+    if (motion->mode != SAVER_MOVE_BOUNCE) return;
+    // Bounce starts from the top again: clear the sprite where it stands, then jump.
+    SaverRect square = {(int32_t)motion->posX, (int32_t)motion->posY, 0, 0};
+    square.right = square.left + motion->side - 1;
+    square.bottom = square.top + motion->side - 1;
+    if (saverClipRect(motion, &square)) {
+      SaverRect shown = {square.left + screen->area.left, square.top + screen->area.top,
+                         square.right + screen->area.left, square.bottom + screen->area.top};
+      blitToWindow(&shown);
+    }
+    saverMotionStartPosition(motion);
+  });
 }
 
 static void onChange(void) {
@@ -313,10 +562,13 @@ static void onChange(void) {
     saverSpinSetRates(&saver.spin, saverSettings());
   }
   // The time spent loading is not motion.
-  saver.lastTick = GetTickCount();
+  saver.clockStarted = false;
 }
 
 static void onDestroy(HWND window) {
+  unregisterNotifications(window);
+  if (saver.frameTimer) CloseHandle(saver.frameTimer);
+  saver.frameTimer = nullptr;
   if (saver.changeTimer) KillTimer(window, saver.changeTimer);
   saver.changeTimer = 0;
   if (saver.memoryDC) {
@@ -334,8 +586,10 @@ static void onDestroy(HWND window) {
   saver.model = nullptr;
   vxmBitmapFree(saver.background);
   saver.background = nullptr;
-  vxmBitmapFree(saver.sprite);
-  saver.sprite = nullptr;
+  for (int32_t i = 0; i < saver.screenCount; ++i) {
+    vxmBitmapFree(saver.screens[i].sprite);
+    saver.screens[i].sprite = nullptr;
+  }
   if (saver.dc) ReleaseDC(window, saver.dc);
   saver.dc = nullptr;
 }
@@ -349,6 +603,24 @@ LRESULT saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       break;
     case WM_TIMER:
       if (saver.changeTimer && wParam == saver.changeTimer) onChange();
+      break;
+    case WM_WTSSESSION_CHANGE:
+      if (wParam == WTS_SESSION_LOCK || wParam == WTS_SESSION_UNLOCK)
+        setPause(window, PAUSE_LOCKED, wParam == WTS_SESSION_LOCK);
+      else if (wParam >= WTS_CONSOLE_CONNECT && wParam <= WTS_REMOTE_DISCONNECT)
+        setPause(window, PAUSE_DISCONNECTED, wParam == WTS_CONSOLE_DISCONNECT || wParam == WTS_REMOTE_DISCONNECT);
+      return 0;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_POWERSETTINGCHANGE && lParam) {
+        const POWERBROADCAST_SETTING* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+        static const GUID display = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+        DWORD state = 1;
+        if (std::memcmp(&setting->PowerSetting, &display, sizeof display) == 0 && setting->DataLength >= sizeof state) {
+          std::memcpy(&state, setting->Data, sizeof state);
+          setPause(window, PAUSE_DISPLAY_OFF, state == 0);  // 0 off, 1 on, 2 dimmed (still seen)
+        }
+        return TRUE;
+      }
       break;
     case WM_ERASEBKGND:
       if (!saver.memoryDC) break;

@@ -438,3 +438,19 @@ TEST(EditorZoom, ThePointUnderThePointerStaysAndTheViewStaysOnTheCanvas) {
   EXPECT_STREQ(text, "Zoom 400%");
   vxmBitmapFree(s.workspaceBitmap);
 }
+
+// Every pixel size of the layout scales by DPI / 96 as MulDiv rounds it; at 96 nothing changes.
+TEST(EditorDpi, LayoutSizesScaleByTheDisplaysDpi) {
+  const struct {
+    int32_t pixels, dpi, scaled;
+  } rows[] = {{640, 96, 640}, {640, 144, 960}, {440, 192, 880}, {5, 144, 8},  // 7.5 rounds up
+              {26, 120, 33},  {16, 72, 12},   {-6, 144, -9},   {5, 0, 5}};
+  for (const auto& r : rows) EXPECT_EQ(editorScalePixels(r.pixels, r.dpi), r.scaled) << r.pixels << "@" << r.dpi;
+  // The workspace's margins scale with it: min(W - tools - left - 5, H - 26) at 96.
+  EXPECT_EQ(editorWorkspaceSide(800, 500, 100, 200, 96), 474);
+  EXPECT_EQ(editorWorkspaceSide(1200, 750, 150, 300, 144), 711);  // 750 - 39
+  EditorRect status, progress;
+  editorStatusRects(960, 660, &status, &progress, 144);
+  EXPECT_EQ(status.top, 660 - 24);
+  EXPECT_EQ(progress.height, 24);
+}

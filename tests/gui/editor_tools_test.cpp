@@ -587,7 +587,9 @@ TEST_F(Tools, AFailedSaveKeepsTheOldFileTheReasonAndTheEditedModel) {
   for (const auto& [win98, fault] : runs) {
     {
       SCOPED_TRACE(std::string(win98 ? "Windows 98, " : "NT, ") + fault);
-      if (win98) ASSERT_TRUE(drvRegSetString(HKEY_CURRENT_USER, WINE_VERSION, "Version", "win98"));
+      if (win98) {
+        ASSERT_TRUE(drvRegSetString(HKEY_CURRENT_USER, WINE_VERSION, "Version", "win98"));
+      }
       ASSERT_TRUE(SetEnvironmentVariableA("QUIRLA_SAVE_FAULT", fault));  // the editor inherits it
       ASSERT_TRUE(drvWriteFile(target.c_str(), old.c_str()));
       const std::vector<std::string> before = folderNames(install.root + "Models");

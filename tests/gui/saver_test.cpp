@@ -2,6 +2,7 @@
 // background, frames that follow each other, the input that ends it and the single instance.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "saver_extras.h"
@@ -374,4 +375,116 @@ TEST_F(FullScreen, LosingActivationOrAPowerEventEndsIt) {
   PostMessageA(window, WM_POWER, 1, 0);
   DWORD code = 7;
   EXPECT_FALSE(waitExit(&code, 1000));
+}
+
+// No frames while nobody can see them: the session locked or disconnected, or the display off
+// (told as Windows tells it: a session change message, and a power-setting change whose record
+// lies in the saver's own memory). The saver goes on when they end, and none of them ends it.
+TEST_F(FullScreen, NoFramesWhileTheSessionIsLockedOrTheDisplayIsOff) {
+  ASSERT_TRUE(saverWriteCube(install.root + "Models\\can.vxm", SIX));
+  saverSetNumber("Spin Y", 1);
+  saverSetNumber("Spin Y Speed", 40);
+  start();
+  const RECT sprite = spriteRect();
+  auto moving = [&] {
+    saverPause(150);  // a frame begun before a change may still land
+    SaverShot a, b;
+    if (!a.take(sprite)) return -1L;
+    saverPause(400);
+    if (!b.take(sprite)) return -1L;
+    long n = 0;
+    for (int y = 0; y < a.picture.height; ++y)
+      for (int x = 0; x < a.picture.width; ++x) n += a.at(x, y) != b.at(x, y);
+    return n;
+  };
+  ASSERT_GT(moving(), 200);
+  // The display's state as a POWERBROADCAST_SETTING in the saver's memory.
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, proc.id);
+  ASSERT_NE(process, nullptr);
+  struct {
+    GUID setting;
+    DWORD length;
+    DWORD state;
+  } record = {{0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}}, 4, 0};
+  void* remote = VirtualAllocEx(process, nullptr, sizeof record, MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_NE(remote, nullptr);
+  auto display = [&](DWORD state) {
+    record.state = state;
+    SIZE_T written = 0;
+    ASSERT_TRUE(WriteProcessMemory(process, remote, &record, sizeof record, &written));
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, (LPARAM)remote, SMTO_NORMAL,
+                                    DRV_TIMEOUT, &result));
+    EXPECT_EQ(result, (DWORD_PTR)TRUE);
+  };
+  const struct {
+    const char* what;
+    std::function<void()> stop, go;
+  } pauses[] = {
+      {"locked", [&] { PostMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1); },
+       [&] { PostMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1); }},
+      {"disconnected", [&] { PostMessageA(window, WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 1); },
+       [&] { PostMessageA(window, WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 1); }},
+      {"display off", [&] { display(0); }, [&] { display(2); }},  // dimmed is still seen
+  };
+  for (const auto& p : pauses) {
+    SCOPED_TRACE(p.what);
+    p.stop();
+    EXPECT_EQ(moving(), 0);
+    p.go();
+    EXPECT_GT(moving(), 200);
+  }
+  // Two reasons at once: frames come back only when both have ended.
+  display(0);
+  PostMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 1);
+  display(1);
+  EXPECT_EQ(moving(), 0);
+  PostMessageA(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 1);
+  EXPECT_GT(moving(), 200);
+  EXPECT_TRUE(drvIsRunning(&proc));
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+}
+
+// The saver never keeps the display awake: no call that asks the system to (checked in its file,
+// where an import or a name looked up at run time would show; Wine would not show the effect).
+TEST(SaverFile, AsksNothingThatKeepsTheDisplayAwake) {
+  char path[MAX_PATH];
+  ASSERT_TRUE(drvBinaryPath("Quirla.scr", path, sizeof path));
+  static char bytes[8 << 20];
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD size = 0;
+  ASSERT_TRUE(ReadFile(file, bytes, sizeof bytes, &size, nullptr));
+  CloseHandle(file);
+  ASSERT_GT(size, 100000u);
+  const std::string image(bytes, size);
+  for (const char* name : {"SetThreadExecutionState", "PowerSetRequest", "PowerCreateRequest"})
+    EXPECT_EQ(image.find(name), std::string::npos) << name;
+  EXPECT_NE(image.find("QueryPerformanceCounter"), std::string::npos);  // the search does see names
+}
+
+// Both programs declare their DPI awareness (the saver per monitor, the editor for the system) and
+// no execution level, so that Windows neither stretches them nor stops redirecting their
+// HKEY_LOCAL_MACHINE writes. Wine shows neither effect: the embedded manifests are checked.
+TEST(SaverFile, ManifestsDeclareDpiAwarenessAndNoExecutionLevel) {
+  const struct {
+    const char* file;
+    const char* awareness;
+  } programs[] = {{"Quirla.scr", "PerMonitorV2, PerMonitor</dpiAwareness>"}, {"Quirla.exe", ">system</dpiAwareness>"}};
+  for (const auto& p : programs) {
+    SCOPED_TRACE(p.file);
+    char path[MAX_PATH];
+    ASSERT_TRUE(drvBinaryPath(p.file, path, sizeof path));
+    HMODULE image = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    const char* text = static_cast<const char*>(LockResource(LoadResource(image, found)));
+    const std::string manifest(text, SizeofResource(image, found));
+    FreeLibrary(image);
+    EXPECT_NE(manifest.find(p.awareness), std::string::npos);
+    EXPECT_NE(manifest.find("<dpiAware "), std::string::npos);  // for Windows before 10
+    EXPECT_EQ(manifest.find("requestedExecutionLevel"), std::string::npos);
+  }
 }

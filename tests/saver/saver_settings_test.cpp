@@ -20,6 +20,15 @@ TEST(SaverSettingsTable, TwentyValuesInRegistryOrder) {
   }
 }
 
+TEST(SaverSettingsTable, FramePacingFollowsTheTwenty) {
+  const SaverSettingField& f = saverSettingFields()[SAVER_SETTING_COUNT];
+  EXPECT_STREQ(f.name, "Frame Pacing");
+  EXPECT_FALSE(f.isText);
+  EXPECT_EQ(f.defaultValue, 1);
+  EXPECT_EQ(f.minimum, 0);
+  EXPECT_EQ(f.maximum, 1);
+}
+
 TEST(SaverSettingsTable, Defaults) {
   SaverSettings s;
   std::memset(&s, 0x5A, sizeof s);
@@ -274,5 +283,30 @@ TEST_F(SettingsKey, SaveWritesEveryValueAndLoadReadsThemBack) {
       EXPECT_EQ(saverGetSettingNumber(&back, f), saverGetSettingNumber(&s, f)) << f->name;
   }
   EXPECT_EQ(readText("Model File"), "");
+}
+
+// Frame Pacing is read (0 or 1, else its default 1) and never written: neither the saver's load
+// nor the dialog's save changes what the user set, or left out.
+TEST_F(SettingsKey, FramePacingIsReadButNeverWritten) {
+  const struct {
+    bool stored;
+    DWORD value;
+    int32_t read;
+  } rows[] = {{false, 0, 1}, {true, 0, 0}, {true, 1, 1}, {true, 2, 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.stored << " " << row.value);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, SAVER_SETTINGS_KEY);
+    if (row.stored) putNumber("Frame Pacing", row.value);
+    SaverSettings s;
+    saverSetDefaultSettings(&s, "C:\\Q\\");
+    ASSERT_TRUE(saverLoadSettings(&s));
+    EXPECT_EQ(s.framePacing, row.read);
+    s.framePacing = 1 - row.read;
+    ASSERT_TRUE(saverSaveSettings(&s));
+    DWORD v = 99;
+    EXPECT_EQ(readNumber("Frame Pacing", &v), row.stored);
+    if (row.stored) EXPECT_EQ(v, row.value);
+    EXPECT_EQ(valueCount(), row.stored ? 21u : 20u);
+  }
 }
 #endif
