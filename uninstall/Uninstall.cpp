@@ -11,7 +11,6 @@
 UninstallState uninstall;
 
 static const char CLASS_NAME[] = "UNINSTALL";
-static const char SETUP_INI[] = ".\\setup.ini";
 static const int BAR_GAP = 2;
 static const int BAR_MARGIN = 2;
 
@@ -90,7 +89,8 @@ bool uninstallFindProduct(const char* argument) {
   }
   size_t currentLength = strlen(current);
   if (currentLength > 3 && current[currentLength - 1] == '\\') current[currentLength - 1] = 0;
-  if (!isUsableFolder(current)) {
+  // A junction or link on the way would send every delete of the run elsewhere.
+  if (!isUsableFolder(current) || uninstallCrossesReparsePoint(current, 0)) {
     showLocateError(name);
     return false;
   }
@@ -122,11 +122,32 @@ void uninstallProgress(int done, int count) {
   UpdateWindow(uninstall.progressWindow);
 }
 
+void uninstallFindLists(void) {
+  copyBounded(uninstall.setupIni, sizeof uninstall.setupIni, ".\\setup.ini");
+  copyBounded(uninstall.setupList, sizeof uninstall.setupList, "setup.lst");
+  char program[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+  char* slash = length > 0 && length < sizeof program ? strrchr(program, '\\') : nullptr;
+  if (!slash) return;
+  slash[1] = 0;
+  char ini[UNINSTALL_TEXT], list[UNINSTALL_TEXT];
+  if (snprintf(ini, sizeof ini, "%ssetup.ini", program) >= (int)sizeof ini ||
+      snprintf(list, sizeof list, "%ssetup.lst", program) >= (int)sizeof list)
+    return;
+  DWORD iniAttributes = GetFileAttributesA(ini), listAttributes = GetFileAttributesA(list);
+  if (iniAttributes == INVALID_FILE_ATTRIBUTES || (iniAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      listAttributes == INVALID_FILE_ATTRIBUTES || (listAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return;
+  copyBounded(uninstall.setupIni, sizeof uninstall.setupIni, ini);
+  copyBounded(uninstall.setupList, sizeof uninstall.setupList, list);
+}
+
 void uninstallReadSetup(void) {
-  GetPrivateProfileStringA("Setup", "Name", "", uninstall.productName, sizeof uninstall.productName, SETUP_INI);
-  GetPrivateProfileStringA("Setup", "Description", "", uninstall.description, sizeof uninstall.description,
-                           SETUP_INI);
-  uninstall.fileCount = (int)GetPrivateProfileIntA("Setup", "Count", UNINSTALL_DEFAULT_COUNT, SETUP_INI);
+  if (!uninstall.setupIni[0]) uninstallFindLists();
+  const char* ini = uninstall.setupIni;
+  GetPrivateProfileStringA("Setup", "Name", "", uninstall.productName, sizeof uninstall.productName, ini);
+  GetPrivateProfileStringA("Setup", "Description", "", uninstall.description, sizeof uninstall.description, ini);
+  uninstall.fileCount = (int)GetPrivateProfileIntA("Setup", "Count", UNINSTALL_DEFAULT_COUNT, ini);
 }
 
 static void onCreate(HWND window) {
@@ -227,6 +248,7 @@ int uninstallMain(HINSTANCE instance, HINSTANCE previous, const char* commandLin
   memset(&uninstall, 0, sizeof uninstall);
   uninstall.instance = instance;
   if (!uninstallFindProduct(commandLine)) return 0;
+  uninstallFindLists();
 
   uninstall.barHeight = GetSystemMetrics(SM_CYMENUSIZE) + 1;
   uninstall.icon = (HICON)LoadImageA(instance, MAKEINTRESOURCEA(UNINSTALL_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);

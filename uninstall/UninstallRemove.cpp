@@ -9,14 +9,13 @@
 
 #include "uninstall.h"
 
-static const char SETUP_INI[] = ".\\setup.ini";
-static const char SETUP_LST[] = "setup.lst";
 static const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 // What went wrong during the run, reported at its end.
 struct RunFlags {
-  bool deleteFailed;  // a file could not be deleted
-  bool foldersLeft;   // a folder could not be removed, or an entry was refused
+  bool deleteFailed;    // a file could not be deleted
+  bool notScheduled;    // ... nor be scheduled for deletion at the next restart
+  bool foldersLeft;     // a folder could not be removed, or an entry was refused
 };
 
 void uninstallGetField(const char* text, int number, char* field) {
@@ -71,6 +70,32 @@ bool uninstallIsInsideEntry(const char* entry) {
   return true;
 }
 
+bool uninstallCrossesReparsePoint(const char* path, size_t from) {
+  if (!path) return false;
+  size_t length = strlen(path);
+  if (length >= UNINSTALL_TEXT) return true;
+  // The root (a drive, or "\\server\share") is no part of its own.
+  size_t start = 0;
+  if (length >= 2 && path[1] == ':') {
+    start = 3;
+  } else if (length >= 2 && path[0] == '\\' && path[1] == '\\') {
+    const char* server = strchr(path + 2, '\\');
+    const char* share = server ? strchr(server + 1, '\\') : nullptr;
+    start = share ? (size_t)(share - path) + 1 : length + 1;
+  }
+  if (start < from) start = from;
+  char part[UNINSTALL_TEXT];
+  for (size_t i = start; i <= length; ++i) {
+    if (i < length && path[i] != '\\' && path[i] != '/') continue;
+    if (i == 0 || path[i - 1] == '\\' || path[i - 1] == '/') continue;
+    memcpy(part, path, i);
+    part[i] = 0;
+    DWORD attributes = GetFileAttributesA(part);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  }
+  return false;
+}
+
 static bool joinPath(char* out, const char* folder, const char* name) {
   int written = snprintf(out, UNINSTALL_TEXT, "%s\\%s", folder, name);
   return written > 0 && written < UNINSTALL_TEXT;
@@ -99,10 +124,25 @@ static bool deleteFile(const char* path) {
   return DeleteFileA(path) != 0;
 }
 
+// A file or folder that cannot go now (a running program holds it) goes at the next restart;
+// Windows 95/98 have no such list, and the report then asks the user to remove it.
+static void deleteAtRestart(const char* path, RunFlags* flags) {
+  if (!MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) flags->notScheduled = true;
+}
+
+// Deletes a file given by its full path; what cannot go is scheduled and reported.
+static void deleteOrSchedule(const char* path, RunFlags* flags) {
+  if (deleteFile(path)) return;
+  flags->deleteFailed = true;
+  deleteAtRestart(path, flags);
+}
+
 static void removeEntry(const char* entry, RunFlags* flags) {
   char path[UNINSTALL_TEXT];
-  if (!entryPath(entry, path)) {
-    // Refused entries stay where they are and count as left behind.
+  // Refused entries stay where they are and count as left behind; so do entries that lead
+  // through a junction or link, where the delete would land outside the installation.
+  if (!entryPath(entry, path) ||
+      uninstallCrossesReparsePoint(path, strlen(uninstall.installFolder) + 1)) {
     flags->foldersLeft = true;
     return;
   }
@@ -110,9 +150,12 @@ static void removeEntry(const char* entry, RunFlags* flags) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   makeWritable(path, attributes);
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    if (!RemoveDirectoryA(path)) flags->foldersLeft = true;
-  } else if (!DeleteFileA(path)) {
-    flags->deleteFailed = true;
+    if (RemoveDirectoryA(path)) return;
+    flags->foldersLeft = true;
+    // Empty at the restart once the files scheduled in it are gone; otherwise Windows keeps it.
+    if (flags->deleteFailed) deleteAtRestart(path, flags);
+  } else {
+    deleteOrSchedule(path, flags);
   }
 }
 
@@ -179,7 +222,7 @@ static bool readNumberedEntry(const char* section, int number, char* value) {
   static const char MISSING[] = "\n<missing>";
   char keyName[16];
   snprintf(keyName, sizeof keyName, "%d", number);
-  GetPrivateProfileStringA(section, keyName, MISSING, value, UNINSTALL_TEXT, SETUP_INI);
+  GetPrivateProfileStringA(section, keyName, MISSING, value, UNINSTALL_TEXT, uninstall.setupIni);
   return strcmp(value, MISSING) != 0;
 }
 
@@ -242,7 +285,7 @@ bool uninstallRemoveUninstallEntry(void) {
 }
 
 // The editor copies the screensaver to the Windows folder; Windows 95/98 keep it in "system".
-static void removeScreensaverCopy(void) {
+static void removeScreensaverCopy(RunFlags* flags) {
   if (!uninstallIsPlainName(uninstall.productName)) return;
   char windows[MAX_PATH];
   UINT length = GetWindowsDirectoryA(windows, sizeof windows);
@@ -253,22 +296,26 @@ static void removeScreensaverCopy(void) {
   char path[UNINSTALL_TEXT];
   int written = snprintf(path, sizeof path, "%s%s\\%s.scr", windows,
                          version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? "\\system" : "", uninstall.productName);
-  if (written > 0 && written < (int)sizeof path) deleteFile(path);
+  if (written > 0 && written < (int)sizeof path) deleteOrSchedule(path, flags);
 }
 
-static void removeInstallFolder(void) {
+static void removeInstallFolder(RunFlags* flags) {
   // A process cannot remove the folder it stands in: step out to the Windows folder first.
   char windows[MAX_PATH];
   UINT length = GetWindowsDirectoryA(windows, sizeof windows);
   if (length > 0 && length < sizeof windows) SetCurrentDirectoryA(windows);
   makeWritable(uninstall.installFolder, GetFileAttributesA(uninstall.installFolder));
-  RemoveDirectoryA(uninstall.installFolder);
+  if (!RemoveDirectoryA(uninstall.installFolder) && flags->deleteFailed)
+    deleteAtRestart(uninstall.installFolder, flags);
 }
 
 static void report(HWND window, const RunFlags* flags) {
   char text[UNINSTALL_TEXT + 160];
   if (flags->deleteFailed) {
-    snprintf(text, sizeof text, "Unable to remove file(s) in the '%s' folder.\n\nPlease remove them manually.",
+    snprintf(text, sizeof text,
+             flags->notScheduled ? "Unable to remove file(s) in the '%s' folder.\n\nPlease remove them manually."
+                                 : "Unable to remove file(s) in the '%s' folder.\n\nThey will be removed when "
+                                   "Windows restarts.",
              uninstall.installFolder);
     MessageBoxA(window, text, "File Delete", MB_ICONHAND);
   }
@@ -285,7 +332,7 @@ static void report(HWND window, const RunFlags* flags) {
 // Everything after the confirmation; stops early only when the list cannot be opened.
 static void removeInstallation(HWND window) {
   char text[UNINSTALL_TEXT + 160];
-  FILE* list = fopen(SETUP_LST, "rb");
+  FILE* list = fopen(uninstall.setupList, "rb");
   if (!list) {
     snprintf(text, sizeof text, "Unable to open the file list.\n\nPlease remove the '%s' folder manually.",
              uninstall.installFolder);
@@ -297,7 +344,8 @@ static void removeInstallation(HWND window) {
   fclose(list);
   showStatus("");
   uninstallProgress(0, 1);
-  if (!deleteFile(SETUP_LST)) flags.deleteFailed = true;
+  char own[UNINSTALL_TEXT];
+  if (joinPath(own, uninstall.installFolder, "setup.lst")) deleteOrSchedule(own, &flags);
 
   if (!uninstallRemoveAssociations())
     MessageBoxA(window, "Unable to remove some file associations.", "Warning", MB_ICONEXCLAMATION);
@@ -306,9 +354,9 @@ static void removeInstallation(HWND window) {
   if (!uninstallRemoveUninstallEntry())
     MessageBoxA(window, "Unable to remove the entry from the\n'Add/Remove New Programs' list in Control Panel.",
                 "Warning", MB_ICONEXCLAMATION);
-  if (!deleteFile("setup.ini")) flags.deleteFailed = true;
-  removeInstallFolder();
-  removeScreensaverCopy();
+  if (joinPath(own, uninstall.installFolder, "setup.ini")) deleteOrSchedule(own, &flags);
+  removeInstallFolder(&flags);
+  removeScreensaverCopy(&flags);
   report(window, &flags);
 }
 

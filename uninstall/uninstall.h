@@ -18,6 +18,10 @@ enum {
 struct UninstallState {
   HINSTANCE instance;
   char installFolder[UNINSTALL_TEXT];  // canonical; also the current folder during the run; no trailing "\"
+  // The lists the run works from: those beside the program when it carries its own (the remover
+  // hands it copies it was built with), else ".\setup.ini" and "setup.lst" of the installation.
+  char setupIni[UNINSTALL_TEXT];
+  char setupList[UNINSTALL_TEXT];
   char productName[UNINSTALL_TEXT];    // "Name" of setup.ini section "Setup"
   char description[UNINSTALL_TEXT];    // "Description" of section "Setup"
   int fileCount;                        // "Count" of section "Setup", the progress denominator
@@ -36,7 +40,9 @@ extern UninstallState uninstall;
 int uninstallMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int showCommand);
 bool uninstallFindProduct(const char* argument);
 LRESULT CALLBACK uninstallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// "Name", "Description" and "Count" (default 50) of section "Setup" of ".\\setup.ini".
+// Chooses the lists (setupIni, setupList): the program's own folder when it holds both.
+void uninstallFindLists(void);
+// "Name", "Description" and "Count" (default 50) of section "Setup" of the chosen setup.ini.
 void uninstallReadSetup(void);
 void uninstallLayout(HWND window);
 void uninstallProgress(int done, int count);
@@ -55,3 +61,6 @@ void uninstallGetField(const char* text, int number, char* field);
 bool uninstallIsPlainName(const char* name);
 // True when `entry` is a path below the installation folder: relative, no drive, no ".." part.
 bool uninstallIsInsideEntry(const char* entry);
+// True when an existing part of `path` from its character `from` on (the whole path for 0) is a
+// reparse point (a junction or a symbolic link), through which a delete would land elsewhere.
+bool uninstallCrossesReparsePoint(const char* path, size_t from);

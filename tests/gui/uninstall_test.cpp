@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -250,6 +251,50 @@ TEST(UninstallStart, AnUnusableInstallationFolderIsAnErrorAndNothingIsRemoved) {
   install.expectUntouched();
 }
 
+// A folder that Wine shows as a reparse point: its links to Unix folders (the user's desktop, or a
+// merged /bin). Wine cannot make junctions of its own.
+std::string linkedFolder() {
+  char desktop[MAX_PATH] = {};
+  std::vector<std::string> candidates = {"Z:\\bin", "Z:\\lib", "Z:\\sbin"};
+  if (SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE)) candidates.insert(candidates.begin(), desktop);
+  for (const std::string& folder : candidates) {
+    DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return folder;
+  }
+  return "";
+}
+
+// Every part of the path from the given character on is looked at, the root never.
+TEST(UninstallStart, ReparsePointsAreFoundInThePartsLookedAt) {
+  std::string link = linkedFolder();
+  ASSERT_FALSE(link.empty()) << "no linked folder to try";
+  size_t cut = link.rfind('\\');
+  std::string below = link + "\\qz-not-there\\deeper";
+  EXPECT_TRUE(uninstallCrossesReparsePoint(link.c_str(), 0));
+  EXPECT_TRUE(uninstallCrossesReparsePoint(below.c_str(), 0));
+  EXPECT_TRUE(uninstallCrossesReparsePoint(below.c_str(), cut + 1));   // the link's own part
+  EXPECT_FALSE(uninstallCrossesReparsePoint(below.c_str(), link.size() + 1));  // only what lies below it
+  EXPECT_FALSE(uninstallCrossesReparsePoint(windowsFolder().c_str(), 0));
+  EXPECT_FALSE(uninstallCrossesReparsePoint("C:\\", 0));
+  EXPECT_TRUE(uninstallCrossesReparsePoint(std::string(UNINSTALL_TEXT, 'x').c_str(), 0));  // too long to look at
+}
+
+// An installation folder reached through a junction or link would send the deletes elsewhere.
+TEST(UninstallStart, AFolderReachedThroughALinkIsRefused) {
+  FakeInstall install("Linked");
+  install.build();
+  std::string link = linkedFolder();
+  ASSERT_FALSE(link.empty()) << "no linked folder to try";
+  install.registerFolder(link);
+  UninstallRun run;
+  run.start(install.name, install.folder.c_str());
+  run.expectBox("Error", "Unable to locate the '" + install.name + "' application.", DRV_ICON_HAND);
+  run.expectEnd();
+  install.expectUntouched();
+}
+
 TEST(UninstallStart, TheInstallationMediumIsRefused) {
   FakeInstall install("Medium");
   install.build();
@@ -431,7 +476,34 @@ TEST(UninstallRemoval, AFolderListedBeforeItsContentsStaysAndIsReported) {
   install.expectAssociationsShortcutsAndEntryGone();
 }
 
-TEST(UninstallRemoval, AFileThatCannotBeDeletedIsReported) {
+// The paths waiting to be deleted at the next restart (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT),
+// lower case.
+std::vector<std::string> pendingDeletions() {
+  std::vector<char> data(65536);
+  DWORD size = (DWORD)data.size() - 2;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                   "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &size))
+    size = 0;
+  std::vector<std::string> out;
+  for (size_t at = 0, next; at < size && data[at]; at = next + strlen(&data[next]) + 1) {
+    std::string file = data.data() + at;
+    next = at + file.size() + 1;
+    if (file.compare(0, 4, "\\??\\") == 0) file = file.substr(4);
+    for (char& c : file) c = (char)tolower((unsigned char)c);
+    if (!data[next]) out.push_back(file);
+  }
+  return out;
+}
+
+bool pendingDeletion(const std::string& path) {
+  std::string wanted = path;
+  for (char& c : wanted) c = (char)tolower((unsigned char)c);
+  std::vector<std::string> pending = pendingDeletions();
+  return std::find(pending.begin(), pending.end(), wanted) != pending.end();
+}
+
+// What cannot go now goes at the next restart, and the report says so; the folders above it too.
+TEST(UninstallRemoval, AFileThatCannotBeDeletedIsReportedAndDeletedAtTheRestart) {
   FakeInstall install("Locked");
   install.build();
   // Held open without delete sharing, as a running program holds its file.
@@ -443,11 +515,15 @@ TEST(UninstallRemoval, AFileThatCannotBeDeletedIsReported) {
   run.waitWindow();
   run.confirm(install);
   run.expectBox("File Delete",
-                "Unable to remove file(s) in the '" + install.folder + "' folder.\n\nPlease remove them manually.",
+                "Unable to remove file(s) in the '" + install.folder + "' folder.\n\nThey will be removed when "
+                "Windows restarts.",
                 DRV_ICON_HAND);
   run.expectEnd();
   CloseHandle(held);
   EXPECT_TRUE(exists(install.at("Readme.txt")));
+  EXPECT_TRUE(pendingDeletion(install.at("Readme.txt")));
+  EXPECT_TRUE(pendingDeletion(install.folder));
+  EXPECT_FALSE(pendingDeletion(install.at("Models\\Cube.vxm")));
   EXPECT_FALSE(exists(install.at("Models")));
   EXPECT_FALSE(exists(install.at("setup.ini")));
   install.expectAssociationsShortcutsAndEntryGone();
@@ -484,6 +560,38 @@ TEST(UninstallRemoval, EntriesOutsideTheInstallationAreLeftUntouched) {
   // The sound entries of the same list were removed.
   EXPECT_FALSE(exists(install.at("App")));
   EXPECT_TRUE(exists(install.at("Models\\Cube.vxm")));
+}
+
+// The remover hands the uninstaller the lists it was built with, beside the program: those are
+// followed, and the installation's own (which any user who can write the folder could rewrite)
+// are only deleted.
+TEST(UninstallRemoval, ListsBesideTheProgramAreFollowedInsteadOfTheInstallations) {
+  FakeInstall install("Carried");
+  install.build();
+  std::string carrier = install.scratch + "\\Carrier", copy = carrier + "\\uninstall.exe";
+  char exe[MAX_PATH];
+  ASSERT_TRUE(drvBinaryPath("uninstall.exe", exe, sizeof exe));
+  ASSERT_TRUE(drvMakeFolders(carrier.c_str()));
+  ASSERT_TRUE(CopyFileA(exe, copy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(install.at("setup.ini").c_str(), (carrier + "\\setup.ini").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(install.at("setup.lst").c_str(), (carrier + "\\setup.lst").c_str(), FALSE));
+  // Rewritten in the installation: another program's association, and a list of nothing.
+  ASSERT_TRUE(drvRegSetString(HKEY_CLASSES_ROOT, ".qzvictim", nullptr, "qzvictimfile"));
+  ASSERT_TRUE(drvRegSetString(HKEY_CLASSES_ROOT, "qzvictimfile\\shell\\open\\command", nullptr, "victim %1"));
+  ASSERT_TRUE(WritePrivateProfileStringA("Associations", "1", "Victim,qzvictim,victim.exe", install.at("setup.ini").c_str()));
+  ASSERT_TRUE(drvWriteFile(install.at("setup.lst").c_str(), ""));
+  UninstallRun run;
+  ASSERT_TRUE(drvStart(&run.proc, ("\"" + copy + "\" " + install.name).c_str(), nullptr));
+  run.waitWindow();
+  run.confirm(install);
+  run.expectBox("Done", "Uninstall completed successfully.", DRV_ICON_ASTERISK);
+  run.expectEnd();
+  EXPECT_TRUE(keyExists(".qzvictim"));
+  EXPECT_TRUE(keyExists("qzvictimfile\\shell\\open\\command"));
+  drvRegDeleteTree(HKEY_CLASSES_ROOT, ".qzvictim");
+  drvRegDeleteTree(HKEY_CLASSES_ROOT, "qzvictimfile");
+  expectCompleteRemoval(install);
+  EXPECT_TRUE(exists(carrier + "\\setup.lst"));  // the remover's copies go with its temporary folder
 }
 
 TEST(UninstallRemoval, WarnsAboutAssociationsShortcutsAndTheEntryItCannotRemove) {

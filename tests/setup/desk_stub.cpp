@@ -1,7 +1,8 @@
 // desk_stub.cpp: a stand-in for the Display control panel (desk.cpl) that the setup suite puts
 // into the system folder of its prefix. Opened by "control.exe desk.cpl,,<page>", it shows a
-// message box titled "Display Properties" that names the page it was asked for, so that the suite
-// sees which page of the panel setup's finish page opened.
+// message box titled "Display Properties" that names the page it was asked for and the command
+// line of the control panel's process, so that the suite sees which page of the panel setup's
+// finish page opened, and how.
 #include <windows.h>
 #include <cpl.h>
 
@@ -34,8 +35,8 @@ extern "C" __declspec(dllexport) LONG CALLBACK CPlApplet(HWND window, UINT messa
       char page[256] = "";
       WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(lParam2), -1, page, sizeof page, nullptr,
                           nullptr);
-      char text[300];
-      snprintf(text, sizeof text, "page %s", page);
+      char text[600];
+      snprintf(text, sizeof text, "page %s\n%s", page, GetCommandLineA());
       MessageBoxA(nullptr, text, "Display Properties", MB_OK | MB_ICONINFORMATION);
       return TRUE;
     }
