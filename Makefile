@@ -2,7 +2,7 @@
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 CMAKE_BUILD = cmake --build
-.PHONY: all deps host asan win32 fuzz-build dist installer test run editor fuzz bench clean
+.PHONY: all deps host asan win32 fuzz-build dist installer test run editor fuzz bench mutants clean
 
 all: host win32
 
@@ -51,6 +51,10 @@ fuzz: fuzz-build
 
 bench: host
 	@tools/run-bench
+
+# Plants single faults in a scratch copy (build/mutants) and tells which tests catch each.
+mutants: deps
+	@tools/mutants
 
 clean:
 	rm -rf build

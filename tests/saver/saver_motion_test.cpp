@@ -165,11 +165,14 @@ TEST(SaverFrame, EdgesReflectInTheirOrder) {
   EXPECT_EQ(m.posY, -3.0f);
   EXPECT_EQ(m.vx, 10.0f);
   EXPECT_EQ(m.vy, 7.0f);
-  m.posX = 600.0f;
-  m.vx = 10.0f;
-  saverMotionStep(&m, 0.0f);
-  EXPECT_EQ(m.ix, 640 - 60 - 63 - 1);
-  EXPECT_EQ(m.vx, -10.0f);
+  // At 516 the disc reaches column 639, the last: it stays; one column further it reflects.
+  for (float x : {516.0f, 517.0f, 600.0f}) {
+    m.posX = x;
+    m.vx = 10.0f;
+    saverMotionStep(&m, 0.0f);
+    EXPECT_EQ(m.ix, 640 - 60 - 63 - 1) << x;
+    EXPECT_EQ(m.vx, x == 516.0f ? 10.0f : -10.0f) << x;
+  }
   // In reflect mode the floor reflects too (through the bounce velocity of the first contact).
   m.posY = 470.0f;
   m.vy = 4.0f;

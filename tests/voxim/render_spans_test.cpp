@@ -220,4 +220,32 @@ TEST_F(SpanTest, WideFacetKeepsEveryDepthOfItsChain) {
   EXPECT_GT(differs, 100);
 }
 
+TEST_F(SpanTest, WideFacetAtEqualDepthReplacesNoPixelOnAnyPathOfTheGroups) {
+  // A facet 150 columns wide with 13 rows: a group of eight rows and a last one of five, spans
+  // that cross a piece of ladder, and spans ending in every tail of fewer than four pixels.
+  // Drawn again at the very same depths in another colour it changes nothing; moved nearer, it
+  // replaces every pixel.
+  start(8, 8);
+  SpanBench bench(200, 20);
+  bench.clear(0);
+  VxmCorner c[3] = {{0, 0, 1.0f, 0, 0, 0}, {0, 13, 1.0f, 0, 0, 0}, {150, 6, 1.7f, 0, 0, 0}};
+  rndrFillFlat(&bench.r, c, 0x0000FF);
+  ASSERT_EQ(bench.r.rowCount - 1, 13);
+  bool tail[4] = {}, crossesAPiece = false;
+  for (int32_t y = 0; y < 13; ++y) {
+    const int32_t count = (int32_t)((bench.scanlines[y].rightPixel - bench.scanlines[y].leftPixel) / 3);
+    tail[count % 4] = true;
+    crossesAPiece = crossesAPiece || count > 64;
+  }
+  ASSERT_TRUE(tail[1] && tail[2] && tail[3] && crossesAPiece);
+  const int drawn = testCountNot(bench.target.get(), 0);
+  const std::vector<float> depths = bench.depth;
+  rndrFillFlat(&bench.r, c, 0x00FF00);
+  EXPECT_EQ(testCountNot(bench.target.get(), 0x0000FF), bench.width * bench.height - drawn);
+  EXPECT_EQ(bench.depth, depths);
+  for (VxmCorner& corner : c) corner.z -= 0.5f;
+  rndrFillFlat(&bench.r, c, 0x00FF00);
+  EXPECT_EQ(testCountNot(bench.target.get(), 0x00FF00), bench.width * bench.height - drawn);
+}
+
 }  // namespace
