@@ -1,6 +1,6 @@
-// path_limits_test.cpp: the path helpers exactly at their limits: a joined path of 259
-// characters and one of 260, and the shortening rule with the last backslash on each side of
-// position 3. Native only: Windows' own file calls cannot make a file of 260 characters.
+// path_limits_test.cpp: the path helpers at their limits: a joined path of 259 characters and
+// one of 260 (natively only: Windows' own file calls cannot make a file of 260 characters), and
+// path shortening with the last backslash on each side of position 3.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -31,24 +31,35 @@ TEST(AppPathLimits, AJoinedPathOf260CharactersIsNeverFormed) {
   appSetInstallFolder(nullptr);
 }
 
-TEST(AppPathLimits, ShortenPathStepsBackFromABackslashAtPosition3OrLater) {
+#endif
+
+TEST(AppPaths, ShortenPathKeepsStartDotsAndFileName) {
   struct Case {
     const char* path;
     int limit;
     const char* shortened;
   };
   const Case cases[] = {
+      {"d:\\program files\\quirla\\models\\can.vxm", 33, "d:\\program files\\quirl...\\can.vxm"},
+      {"d:\\program files\\quirla\\can.vxm", 33, "d:\\program files\\quirla\\can.vxm"},  // not longer
+      {"", 5, ""},
+      {"c:\\a\\averyveryverylongfilename.vxm", 10, "lename.vxm"},  // the tail's last characters
+      {"averyveryverylongfilename.vxm", 10, "...ame.vxm"},       // no backslash: dots, then the end
       {"ab\\defghijk.vxm", 14, "a...fghijk.vxm"},    // backslash at 2: the dots go over it
       {"abc\\defghijk.vxm", 14, ".\\defghijk.vxm"},  // at 3: over "abc"; the tail keeps its end
       {"abcd\\efghijk.vxm", 14, "..\\efghijk.vxm"},  // at 4: over "bcd"
       {"abcdefgh\\ij.vxm", 14, "abcd...\\ij.vxm"},
+      {"abcdefgh\\ij.vxm", 3, "vxm"},                // no room for the dots
   };
   for (const Case& c : cases) {
     char buffer[APP_PATH_LENGTH];
     std::strcpy(buffer, c.path);
     appShortenPath(buffer, c.limit);
-    EXPECT_STREQ(buffer, c.shortened) << c.path;
+    EXPECT_STREQ(buffer, c.shortened) << c.path << " " << c.limit;
+  }
+  for (int limit = 0; limit < 40; ++limit) {
+    char buffer[APP_PATH_LENGTH] = "d:\\program files\\quirla\\models\\can.vxm";
+    appShortenPath(buffer, limit);
+    EXPECT_EQ(std::strlen(buffer), (size_t)(limit < 38 ? limit : 38)) << limit;
   }
 }
-
-#endif
