@@ -15,12 +15,12 @@
 
 TEST(AppPathLimits, AJoinedPathOf260CharactersIsNeverFormed) {
   TraceCapture trace;
-  const std::string root = testScratchDir("limits") + "\\";
+  const std::string folder = testScratchDir("limits"), root = folder + "\\";
   ASSERT_LT(root.size(), 200u);
   appSetInstallFolder(root.c_str());
   for (size_t joined : {259u, 260u}) {
     const std::string name(joined - root.size(), 'n');
-    ASSERT_TRUE(testWriteFile(testJoin(testScratchDir("limits"), name), ""));
+    ASSERT_TRUE(testWriteFile(testJoin(folder, name), ""));
     std::vector<char> result(APP_PATH_LENGTH, 'x');  // on the heap: a byte past it is an ASan error
     const bool found = appLocateFile(name.c_str(), result.data());
     EXPECT_EQ(found, joined < APP_PATH_LENGTH) << joined;
