@@ -2,7 +2,7 @@
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 CMAKE_BUILD = cmake --build
-.PHONY: all deps host asan win32 fuzz-build dist installer test run editor fuzz bench clean
+.PHONY: all deps host asan win32 fuzz-build dist installer test run editor fuzz bench mutants clean
 
 all: host win32
 
@@ -14,18 +14,18 @@ build/%/CMakeCache.txt:
 	@cmake --preset $* >/dev/null
 
 host: deps build/host/CMakeCache.txt
-	@$(CMAKE_BUILD) build/host -j$(JOBS)
+	@$(CMAKE_BUILD) --preset host -j$(JOBS)
 	@mkdir -p build/bin && for t in voxim mkdata; do \
 	  [ -x build/host/bin/$$t ] && ln -sf ../host/bin/$$t build/bin/$$t; done; true
 
 asan: deps build/asan/CMakeCache.txt
-	@$(CMAKE_BUILD) build/asan -j$(JOBS)
+	@$(CMAKE_BUILD) --preset asan -j$(JOBS)
 
 win32: deps build/win32/CMakeCache.txt
-	@$(CMAKE_BUILD) build/win32 -j$(JOBS)
+	@$(CMAKE_BUILD) --preset win32 -j$(JOBS)
 
 fuzz-build: deps build/fuzz/CMakeCache.txt
-	@$(CMAKE_BUILD) build/fuzz -j$(JOBS)
+	@$(CMAKE_BUILD) --preset fuzz -j$(JOBS)
 
 # The installation folder as setup lays it out: build/dist/Quirla/.
 # With it the setup program build/dist/Quirla-<version>-setup.exe (NSIS), which takes a second.
@@ -51,6 +51,10 @@ fuzz: fuzz-build
 
 bench: host
 	@tools/run-bench
+
+# Plants single faults in a scratch copy (build/mutants) and tells which tests catch each.
+mutants: deps
+	@tools/mutants
 
 clean:
 	rm -rf build

@@ -15,10 +15,11 @@ else()
   set(QUIRLA_GTEST_MAIN GTest::gtest_main)
 endif()
 
-# quirla_add_test(NAME sources... LIBS libs...): one test binary. On the host every case is its
-# own CTest test; a Windows binary runs under Wine as one CTest test.
+# quirla_add_test(NAME SOURCES sources... LIBS libs... [PROPERTIES name value...]): one test
+# binary. On the host every case is its own CTest test; a Windows binary runs under Wine as one
+# CTest test. PROPERTIES are set on every CTest test of the binary.
 function(quirla_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
@@ -26,8 +27,8 @@ function(quirla_add_test name)
                                              QUIRLA_BINARY_DIR="${CMAKE_BINARY_DIR}")
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600 ${T_PROPERTIES})
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ${T_PROPERTIES})
   endif()
 endfunction()

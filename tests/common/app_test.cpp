@@ -90,32 +90,6 @@ TEST(AppPaths, SplitPath) {
   EXPECT_STREQ(name, "");
 }
 
-static std::string shortened(const char* path, int limit) {
-  char buffer[APP_PATH_LENGTH];
-  std::strcpy(buffer, path);
-  appShortenPath(buffer, limit);
-  return buffer;
-}
-
-TEST(AppPaths, ShortenPathKeepsStartDotsAndFileName) {
-  EXPECT_EQ(shortened("d:\\program files\\quirla\\models\\can.vxm", 33), "d:\\program files\\quirl...\\can.vxm");
-  EXPECT_EQ(shortened("d:\\program files\\quirla\\models\\can.vxm", 33).size(), 33u);
-  // Not longer than the limit: unchanged.
-  EXPECT_EQ(shortened("d:\\program files\\quirla\\can.vxm", 33), "d:\\program files\\quirla\\can.vxm");
-  EXPECT_EQ(shortened("", 5), "");
-  // A tail longer than the limit keeps only its last characters.
-  EXPECT_EQ(shortened("c:\\a\\averyveryverylongfilename.vxm", 10), "lename.vxm");
-  // A backslash near the start: the dots go over it and the characters after it.
-  EXPECT_EQ(shortened("c:\\averyveryverylongfilename.vxm", 31), "c...eryveryverylongfilename.vxm");
-  EXPECT_EQ(shortened("c:\\averyveryverylongfilename.vxm", 12), "filename.vxm");
-  // No backslash at all: dots, then the end of the name.
-  EXPECT_EQ(shortened("averyveryverylongfilename.vxm", 10), "...ame.vxm");
-  for (int limit = 0; limit < 40; ++limit) {
-    std::string s = shortened("d:\\program files\\quirla\\models\\can.vxm", limit);
-    EXPECT_LE(s.size(), (size_t)(limit < 0 ? 0 : limit < 38 ? limit : 38)) << limit;
-  }
-}
-
 TEST(AppPaths, InstallFolderFromTheProgramsOwnPath) {
   char folder[APP_PATH_LENGTH];
   appInstallFolderFromModule("D:\\P\\App\\Quirla.exe", folder);

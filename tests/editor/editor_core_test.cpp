@@ -62,9 +62,15 @@ TEST(EditorCommandLine, TakesTheFirstQuotedTokenLowerCasedByItsExtension) {
     EXPECT_STREQ(model, c.model) << c.line;
     EXPECT_STREQ(light, c.light) << c.line;
   }
-  char model[EDITOR_PATH_LENGTH], light[EDITOR_PATH_LENGTH];
-  editorParseCommandLine(("\"" + std::string(300, 'a') + ".vxm\"").c_str(), model, light);
-  EXPECT_STREQ(model, "");  // longer than any path: no file
+  // A token fills the path buffers up to 259 characters; one of 260 or more names no file. The
+  // buffers are exactly that long, on the heap, so a byte past them is caught under ASan too.
+  for (size_t length : {259u, 260u, 400u}) {
+    std::vector<char> model(EDITOR_PATH_LENGTH), light(EDITOR_PATH_LENGTH);
+    const std::string token = std::string(length - 4, 'a') + ".VXM";
+    editorParseCommandLine(("\"" + token + "\"").c_str(), model.data(), light.data());
+    EXPECT_EQ(std::string(model.data()), length < EDITOR_PATH_LENGTH ? std::string(length - 4, 'a') + ".vxm" : "")
+        << length;
+  }
 }
 
 TEST(EditorDisplay, LightingNeedsColourOrTextureAndSmoothNeedsLightingAndNormals) {
@@ -121,6 +127,14 @@ TEST(EditorPreview, KeepsTheAspectCentredByHalvingShifts) {
   EXPECT_EQ(r.left, (96 - 27) >> 1);
   editorFitPreview(0, 30, 96, 81, &r);
   EXPECT_EQ(r.width, 0);
+  // Sides that do not divide exactly are truncated, not rounded: 96 / (100 / 30) = 28.8 and
+  // 81 * 0.7 = 56.7.
+  editorFitPreview(100, 30, 96, 81, &r);
+  EXPECT_EQ(r.height, 28);
+  EXPECT_EQ(r.top, 26);
+  editorFitPreview(70, 100, 96, 81, &r);
+  EXPECT_EQ(r.width, 56);
+  EXPECT_EQ(r.left, 20);
 }
 
 TEST_F(EditorCore, TheLightModelIsACentredLatheAndTurnsTheLightByDrags) {
@@ -142,6 +156,10 @@ TEST_F(EditorCore, TheLightModelIsACentredLatheAndTurnsTheLightByDrags) {
   EXPECT_NEAR(s.lightDirection.x, -std::sin(1.0), 1e-6);
   EXPECT_NEAR(s.lightDirection.z, std::cos(1.0), 1e-6);
   EXPECT_TRUE(s.lightsEdited);
+  s.lightDirection = {0, 0, 1};  // dragged down (rows grow downwards): about X by -1
+  EXPECT_TRUE(editorTurnLight(&s, 0, 40, EDITOR_MK_LBUTTON));
+  EXPECT_NEAR(s.lightDirection.y, std::sin(1.0), 1e-6);
+  EXPECT_NEAR(s.lightDirection.z, std::cos(1.0), 1e-6);
   s.lightDirection = {1, 0, 0};
   EXPECT_TRUE(editorTurnLight(&s, 20, 0, EDITOR_MK_RBUTTON));
   EXPECT_NEAR(std::atan2(s.lightDirection.y, s.lightDirection.x), -0.5, 1e-6);
@@ -177,7 +195,9 @@ TEST(EditorTools, TheWholeFlagValueChoosesTheTool) {
   EXPECT_TRUE(trace.has("Invalid Mode"));
 }
 
-TEST(EditorTools, EachSituationHasItsCursorAndStatus) {
+TEST(EditorTools, AnIdleMouseShowsTheToolItsModifiersWouldStart) {
+  // Only exactly CTRL (with SHIFT in the Texture mode) changes the idle cursor; a tool in use
+  // keeps its own, whatever the keys now are.
   struct Case {
     ToolState tool;
     EditMode mode;
@@ -186,26 +206,26 @@ TEST(EditorTools, EachSituationHasItsCursorAndStatus) {
     const char* status;
   };
   const Case cases[] = {
-      {TOOL_IDLE, EDIT_COLOUR, 0, 116, EDITOR_STATUS_ROTATE},
       {TOOL_IDLE, EDIT_COLOUR, 8, 153, EDITOR_STATUS_COLOUR},
-      {TOOL_IDLE, EDIT_COLOUR, 9, 116, EDITOR_STATUS_ROTATE},  // exactly CTRL, nothing more
+      {TOOL_IDLE, EDIT_COLOUR, 9, 116, EDITOR_STATUS_ROTATE},
       {TOOL_IDLE, EDIT_TEXTURE, 8, 152, EDITOR_STATUS_SELECT},
       {TOOL_IDLE, EDIT_TEXTURE, 12, 155, EDITOR_STATUS_MOVE_TEXTURE},
       {TOOL_IDLE, EDIT_LIGHTING, 8, 116, EDITOR_STATUS_ROTATE},
-      {TOOL_ROTATE_Z, EDIT_TEXTURE, 2, 116, EDITOR_STATUS_ROTATE},
-      {TOOL_MOVE_TEXTURE, EDIT_TEXTURE, 13, 155, EDITOR_STATUS_MOVE_TEXTURE},
-      {TOOL_SCALE_TEXTURE, EDIT_TEXTURE, 14, 154, EDITOR_STATUS_MOVE_TEXTURE},
-      {TOOL_DESELECT, EDIT_TEXTURE, 10, 152, EDITOR_STATUS_SELECT},
-      {TOOL_DESELECT_AREA, EDIT_TEXTURE, 2, 151, EDITOR_STATUS_SELECT_AREA},
-      {TOOL_PICK_COLOUR, EDIT_COLOUR, 10, 153, EDITOR_STATUS_COLOUR},
-      {TOOL_COLOUR_AREA, EDIT_COLOUR, 1, 150, EDITOR_STATUS_COLOUR_AREA},
+      {TOOL_SCALE_TEXTURE, EDIT_TEXTURE, 0, 154, EDITOR_STATUS_MOVE_TEXTURE},
   };
   for (const Case& c : cases) {
     const char* status = nullptr;
     EXPECT_EQ(editorToolCursor(c.tool, c.mode, c.flags, &status), c.cursor) << c.tool << " " << c.flags;
     EXPECT_STREQ(status, c.status) << c.tool << " " << c.flags;
   }
-  EXPECT_STREQ(EDITOR_STATUS_SELECT_AREA, "Select Area [Primary = select drag area, Secondary = deselect drag area]");
+}
+
+TEST(EditorLayout, TheWorkspaceIsTheLargestSquareBesideTheToolsAndAboveTheStatusLine) {
+  // A 600 x 400 client area with 105 pixels of mode window on the left and a tool window 160
+  // wide: 330 across, 374 down; 300 high: 274 down; nothing left: 0.
+  EXPECT_EQ(editorWorkspaceSide(600, 400, 105, 160), 330);
+  EXPECT_EQ(editorWorkspaceSide(600, 300, 105, 160), 274);
+  EXPECT_EQ(editorWorkspaceSide(200, 20, 105, 160), 0);
 }
 
 TEST_F(EditorCore, PaintingCommitsTheFacetAndPickingReadsTheAverageTexel) {

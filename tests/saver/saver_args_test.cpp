@@ -8,7 +8,7 @@
 namespace {
 
 SaverCommand parse(const char* text) {
-  SaverCommand command = {-1, 12345};
+  SaverCommand command = {-1, 0};
   saverParseArguments(text, &command);
   return command;
 }
@@ -24,48 +24,29 @@ TEST(SaverArgs, ProgramNameIsSkippedQuotedOrNot) {
   EXPECT_STREQ(saverSkipProgramName(""), "");
 }
 
-TEST(SaverArgs, SwitchLettersInEitherCaseAfterBlanksDashesAndSlashes) {
-  EXPECT_EQ(parse("").action, SAVER_ACTION_CONFIG);
-  EXPECT_EQ(parse("   ").action, SAVER_ACTION_CONFIG);
-  EXPECT_EQ(parse("/").action, SAVER_ACTION_CONFIG);
-  EXPECT_EQ(parse("/s").action, SAVER_ACTION_RUN);
-  EXPECT_EQ(parse("-S").action, SAVER_ACTION_RUN);
-  EXPECT_EQ(parse(" - / s").action, SAVER_ACTION_RUN);
-  EXPECT_EQ(parse("/c").action, SAVER_ACTION_CONFIGURE);
-  EXPECT_EQ(parse("C").action, SAVER_ACTION_CONFIGURE);
-  EXPECT_EQ(parse("/a 77").action, SAVER_ACTION_PASSWORD);
-  EXPECT_EQ(parse("/x").action, SAVER_ACTION_INVALID);
-  EXPECT_EQ(parse("/1").action, SAVER_ACTION_INVALID);
-  EXPECT_EQ(parse("?").action, SAVER_ACTION_INVALID);
-}
-
-TEST(SaverArgs, WindowHandlesAreDecimalUpToTheFirstOtherCharacter) {
-  SaverCommand c = parse("/p 1234");
-  EXPECT_EQ(c.action, SAVER_ACTION_PREVIEW);
-  EXPECT_EQ(c.handle, 1234u);
-  c = parse("/P1234");
-  EXPECT_EQ(c.handle, 1234u);
-  c = parse("/l   99x7");
-  EXPECT_EQ(c.action, SAVER_ACTION_PREVIEW);
-  EXPECT_EQ(c.handle, 99u);
-  c = parse("/p");
-  EXPECT_EQ(c.action, SAVER_ACTION_PREVIEW);
-  EXPECT_EQ(c.handle, 0u);  // no digits: a handle that names no window
-  c = parse("/p 0x10");
-  EXPECT_EQ(c.handle, 0u);
-  c = parse("/c:4567");
-  EXPECT_EQ(c.action, SAVER_ACTION_CONFIGURE);
-  EXPECT_EQ(c.handle, 4567u);
-  c = parse("/c 4567");  // without the colon the number is not read
-  EXPECT_EQ(c.handle, 0u);
-  c = parse("/c:");
-  EXPECT_EQ(c.handle, 0u);
-  c = parse("-a   65538");
-  EXPECT_EQ(c.action, SAVER_ACTION_PASSWORD);
-  EXPECT_EQ(c.handle, 65538u);
-  c = parse("/s 99");
-  EXPECT_EQ(c.handle, 0u);
-  // A number too long for a handle wraps like the 32-bit value it is read into.
-  c = parse("/p 4294967297");
-  EXPECT_EQ(c.handle, 1u);
+TEST(SaverArgs, SwitchLettersInEitherCaseThenDecimalHandlesUpToTheFirstOtherCharacter) {
+  struct Case {
+    const char* text;
+    int action;
+    uint32_t handle;
+  };
+  const Case cases[] = {
+      {"", SAVER_ACTION_CONFIG, 0},             {"   ", SAVER_ACTION_CONFIG, 0},
+      {"/", SAVER_ACTION_CONFIG, 0},            {"/s", SAVER_ACTION_RUN, 0},
+      {"-S", SAVER_ACTION_RUN, 0},              {" - / s", SAVER_ACTION_RUN, 0},
+      {"C", SAVER_ACTION_CONFIGURE, 0},         {"/x", SAVER_ACTION_INVALID, 0},
+      {"/1", SAVER_ACTION_INVALID, 0},          {"?", SAVER_ACTION_INVALID, 0},
+      {"/p 1234", SAVER_ACTION_PREVIEW, 1234},  {"/P1234", SAVER_ACTION_PREVIEW, 1234},
+      {"/l   99x7", SAVER_ACTION_PREVIEW, 99},  {"/p", SAVER_ACTION_PREVIEW, 0},  // no digits: no window
+      {"/p 0x10", SAVER_ACTION_PREVIEW, 0},     {"/c:4567", SAVER_ACTION_CONFIGURE, 4567},
+      {"/c 4567", SAVER_ACTION_CONFIGURE, 0},   // without the colon the number is not read
+      {"/c:", SAVER_ACTION_CONFIGURE, 0},       {"-a   65538", SAVER_ACTION_PASSWORD, 65538},
+      {"/s 99", SAVER_ACTION_RUN, 0},
+      {"/p 4294967297", SAVER_ACTION_PREVIEW, 1},  // wraps like the 32-bit value it is read into
+  };
+  for (const Case& c : cases) {
+    const SaverCommand command = parse(c.text);
+    EXPECT_EQ(command.action, c.action) << c.text;
+    EXPECT_EQ(command.handle, c.handle) << c.text;
+  }
 }

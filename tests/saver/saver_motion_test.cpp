@@ -165,11 +165,14 @@ TEST(SaverFrame, EdgesReflectInTheirOrder) {
   EXPECT_EQ(m.posY, -3.0f);
   EXPECT_EQ(m.vx, 10.0f);
   EXPECT_EQ(m.vy, 7.0f);
-  m.posX = 600.0f;
-  m.vx = 10.0f;
-  saverMotionStep(&m, 0.0f);
-  EXPECT_EQ(m.ix, 640 - 60 - 63 - 1);
-  EXPECT_EQ(m.vx, -10.0f);
+  // At 516 the disc reaches column 639, the last: it stays; one column further it reflects.
+  for (float x : {516.0f, 517.0f, 600.0f}) {
+    m.posX = x;
+    m.vx = 10.0f;
+    saverMotionStep(&m, 0.0f);
+    EXPECT_EQ(m.ix, 640 - 60 - 63 - 1) << x;
+    EXPECT_EQ(m.vx, x == 516.0f ? 10.0f : -10.0f) << x;
+  }
   // In reflect mode the floor reflects too (through the bounce velocity of the first contact).
   m.posY = 470.0f;
   m.vy = 4.0f;
@@ -339,70 +342,27 @@ TEST(SaverBlit, SpriteClippedWithMovedSourceOffsets) {
 
 TEST(SaverBands, StripsLeftBehindByTheMove) {
   SaverMotion m = makeMotion(640, 480, 640, 10, 65, SAVER_MOVE_NONE);  // S = 63
-  SaverRect bands[2];
-  m.oldX = 100;
-  m.oldY = 100;
-  m.ix = 105;
-  m.iy = 103;  // right and down
-  ASSERT_EQ(saverRestoreBands(&m, bands), 2);
-  EXPECT_EQ(bands[0].left, 100);
-  EXPECT_EQ(bands[0].right, 104);
-  EXPECT_EQ(bands[0].top, 100);
-  EXPECT_EQ(bands[0].bottom, 162);
-  EXPECT_EQ(bands[1].left, 105);
-  EXPECT_EQ(bands[1].right, 162);
-  EXPECT_EQ(bands[1].top, 100);
-  EXPECT_EQ(bands[1].bottom, 102);
-
-  m.ix = 96;
-  m.iy = 98;  // left and up
-  ASSERT_EQ(saverRestoreBands(&m, bands), 2);
-  EXPECT_EQ(bands[0].left, 159);  // ix + S
-  EXPECT_EQ(bands[0].right, 162);
-  EXPECT_EQ(bands[1].left, 100);
-  EXPECT_EQ(bands[1].right, 158);  // S - 4 columns
-  EXPECT_EQ(bands[1].top, 161);    // iy + S
-  EXPECT_EQ(bands[1].bottom, 162);
-
-  m.ix = 100;
-  m.iy = 100;  // still
-  EXPECT_EQ(saverRestoreBands(&m, bands), 0);
-
-  m.ix = 30;
-  m.iy = 20;  // more than a side up and left: the whole old square, nothing else
-  ASSERT_EQ(saverRestoreBands(&m, bands), 1);
-  EXPECT_EQ(bands[0].left, 100);
-  EXPECT_EQ(bands[0].right, 162);
-  EXPECT_EQ(bands[0].top, 100);
-  EXPECT_EQ(bands[0].bottom, 162);
-
-  m.oldX = 120;
-  m.oldY = 300;
-  m.ix = 120;
-  m.iy = 200;  // straight up by more than a side: a row band over the whole old square
-  ASSERT_EQ(saverRestoreBands(&m, bands), 1);
-  EXPECT_EQ(bands[0].left, 120);
-  EXPECT_EQ(bands[0].right, 182);
-  EXPECT_EQ(bands[0].top, 300);
-  EXPECT_EQ(bands[0].bottom, 362);
-
-  m.oldX = -3;
-  m.oldY = 440;
-  m.ix = -6;
-  m.iy = 441;  // left and down at the window's corner: both bands clipped to the window
-  ASSERT_EQ(saverRestoreBands(&m, bands), 2);
-  EXPECT_EQ(bands[0].left, 57);
-  EXPECT_EQ(bands[0].right, 59);
-  EXPECT_EQ(bands[0].top, 440);
-  EXPECT_EQ(bands[0].bottom, 479);
-  EXPECT_EQ(bands[1].left, 0);
-  EXPECT_EQ(bands[1].right, 56);
-  EXPECT_EQ(bands[1].top, 440);
-  EXPECT_EQ(bands[1].bottom, 440);
-  m.ix = -3;
-  m.iy = 440;
-  m.oldX = -9;  // the column band lies wholly outside the window: left out
-  ASSERT_EQ(saverRestoreBands(&m, bands), 0);
+  struct Case {
+    int32_t oldX, oldY, ix, iy;
+    std::vector<std::vector<int32_t>> bands;  // left, top, right, bottom
+  };
+  const Case cases[] = {
+      {100, 100, 105, 103, {{100, 100, 104, 162}, {105, 100, 162, 102}}},  // right and down
+      {100, 100, 96, 98, {{159, 100, 162, 162}, {100, 161, 158, 162}}},     // left and up: ix + S, iy + S
+      {100, 100, 100, 100, {}},                                              // still
+      {100, 100, 30, 20, {{100, 100, 162, 162}}},    // more than a side up and left: the old square
+      {120, 300, 120, 200, {{120, 300, 182, 362}}},  // straight up by more than a side: one row band
+      {-3, 440, -6, 441, {{57, 440, 59, 479}, {0, 440, 56, 440}}},  // at the corner: clipped
+      {-9, 440, -3, 440, {}},  // the column band lies wholly outside the window: left out
+  };
+  for (const Case& c : cases) {
+    m.oldX = c.oldX, m.oldY = c.oldY, m.ix = c.ix, m.iy = c.iy;
+    SaverRect bands[2];
+    std::vector<std::vector<int32_t>> got;
+    for (int k = 0, n = saverRestoreBands(&m, bands); k < n; ++k)
+      got.push_back({bands[k].left, bands[k].top, bands[k].right, bands[k].bottom});
+    EXPECT_EQ(got, c.bands) << c.oldX << "," << c.oldY << " to " << c.ix << "," << c.iy;
+  }
 }
 
 // Whatever the move, every pixel of the old square is either under the new sprite or in a

@@ -10,7 +10,10 @@
 #include <unistd.h>
 #endif
 
+#include <gtest/gtest.h>
+
 #include "app.h"
+#include "vxmMem.h"
 #if !defined(_WIN32)
 #include "appHost.h"
 #endif
@@ -139,3 +142,19 @@ bool testReadFile(const std::string& path, std::string* bytes) {
 
 std::string testSourceDir() { return QUIRLA_SOURCE_DIR; }
 std::string testBinaryDir() { return QUIRLA_BINARY_DIR; }
+
+long testEachAllocationFails(TraceCapture* trace, const std::function<bool()>& attempt) {
+  const long live = vxmMemLiveBlocks(), before = vxmMemAllocations();
+  EXPECT_TRUE(attempt()) << "with every allocation granted";
+  const long used = vxmMemAllocations() - before;
+  for (long n = 0; n < used; ++n) {
+    trace->clear();
+    vxmMemFailAfter(n);
+    EXPECT_FALSE(attempt()) << "allocation " << n << " refused";
+    vxmMemFailAfter(-1);
+    EXPECT_TRUE(trace->has("Out of Memory!")) << "allocation " << n << " refused";
+    EXPECT_EQ(vxmMemLiveBlocks(), live) << "allocation " << n << " refused";
+  }
+  trace->clear();
+  return used;
+}

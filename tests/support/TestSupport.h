@@ -1,6 +1,7 @@
 // TestSupport.h: what the tests share: trace capture, scratch files, leak checks.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,3 +28,9 @@ bool testReadFile(const std::string& path, std::string* bytes);
 // The source tree and the build tree (paths usable by the running binary).
 std::string testSourceDir();
 std::string testBinaryDir();
+
+// Runs `attempt` with every allocation granted, then once for each allocation it made with that
+// one refused: every refusal must make it fail, traced ("Out of Memory!"), with every block
+// released. `attempt` answers whether it succeeded and releases what it made. Returns the number
+// of allocations of the successful run.
+long testEachAllocationFails(TraceCapture* trace, const std::function<bool()>& attempt);

@@ -1,7 +1,7 @@
 // setup_lists_test.cpp: tools/make-setup-lists, which writes the uninstaller's setup.ini and
 // setup.lst into a staged installation. On small staged trees: shortcuts and associations are
 // listed only for files the tree holds, and a setup program in the folder is refused. On the
-// real staged installation of `make dist`: the lists and the tree agree entry for entry.
+// installation as tools/make-dist stages it: the lists and the tree agree entry for entry.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -90,12 +90,14 @@ TEST(SetupLists, ListsOnlyWhatTheTreeHoldsAndRefusesASetupProgram) {
   }
 }
 
-// What `make dist` staged, setup installs and the uninstaller removes: the lists must name every
-// file and folder of the tree exactly once, contents before their folder, and nothing else; every
-// association and shortcut names a file of the tree.
+// What tools/make-dist stages, setup installs and the uninstaller removes: the lists must name
+// every file and folder of the tree exactly once, contents before their folder, and nothing else;
+// every association and shortcut names a file of the tree. The CTest fixture stage_installation
+// stages the tree into the build folder (ctest runs it before this test, also alone).
 TEST(SetupLists, TheStagedInstallationAndItsListsAgree) {
-  const fs::path staged = fs::path(testSourceDir()) / "build" / "dist" / "Quirla";
-  ASSERT_TRUE(fs::is_regular_file(staged / "setup.lst")) << staged << " is not staged: run make dist";
+  const fs::path staged = fs::path(testBinaryDir()) / "staged" / "Quirla";
+  ASSERT_TRUE(fs::is_regular_file(staged / "setup.lst")) << staged << " is not staged: run it through ctest";
+  ASSERT_TRUE(fs::is_regular_file(staged / "Models" / "can.vxm")) << "the models were not generated";
   std::string ini, lst;
   ASSERT_TRUE(testReadFile((staged / "setup.ini").string(), &ini));
   ASSERT_TRUE(testReadFile((staged / "setup.lst").string(), &lst));

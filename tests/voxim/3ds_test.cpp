@@ -606,13 +606,6 @@ TEST_F(ThreeDS, EveryFailedAllocationFailsCleanly) {
     EXPECT_EQ(vxmModelLoad3DS("model.3ds"), nullptr) << n;
     vxmMemFailAfter(-1);
     EXPECT_EQ(trace.messages(), std::vector<std::string>{"Out of Memory!"}) << n;
-    ASSERT_EQ(trace.lines.size(), 1u);
-    EXPECT_NE(trace.lines[0].find("3dsrdr.cpp("), std::string::npos);
-#if !defined(_WIN32)
-    ASSERT_NE(appHostLastBox(), nullptr);
-    EXPECT_STREQ(appHostLastBox()->text, "Out of Memory!");
-    EXPECT_STREQ(appHostLastBox()->title, "Warning");
-#endif
     EXPECT_EQ(vxmMemLiveBlocks(), live) << n;
   }
 

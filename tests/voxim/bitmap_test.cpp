@@ -113,11 +113,14 @@ class BitmapTest : public ::testing::Test {
     vxmBitmapFree(b);
   }
 
-  // Loading fails with exactly these trace messages and leaves nothing allocated.
-  void expectLoadFails(const std::string& path, const Messages& expected) {
+  // Loading fails with one trace line, which names the file as located, and leaves nothing
+  // allocated.
+  void expectLoadFails(const std::string& name, const std::string& located = "") {
     trace.clear();
-    EXPECT_EQ(vxmBitmapLoadBMP(path.c_str()), nullptr);
-    EXPECT_EQ(trace.messages(), expected);
+    EXPECT_EQ(vxmBitmapLoadBMP(name.c_str()), nullptr) << name;
+    ASSERT_EQ(trace.lines.size(), 1u) << name;
+    const std::string tail = ": " + (located.empty() ? name : located) + "\n";
+    EXPECT_EQ(trace.lines[0].compare(trace.lines[0].size() - tail.size(), tail.size(), tail), 0) << trace.lines[0];
     EXPECT_EQ(vxmMemLiveBlocks(), liveAtStart);
   }
 };
@@ -170,8 +173,7 @@ TEST_F(BitmapTest, CreateOfAnImpossibleSizeIsOutOfMemoryWithoutAllocating) {
   EXPECT_EQ(vxmBitmapCreate(INT32_MAX, 2, 24), nullptr);
   EXPECT_EQ(vxmBitmapCreate(70000, 70000, 24), nullptr);
   EXPECT_EQ(vxmBitmapCreate(INT32_MAX - 1, 1, 8), nullptr);
-  EXPECT_EQ(trace.messages(), (Messages{"Out of Memory!", "Failed to initialise bitmap", "Out of Memory!",
-                                        "Failed to initialise bitmap", "Out of Memory!", "Failed to initialise bitmap"}));
+  EXPECT_TRUE(trace.has("Out of Memory!"));
   EXPECT_EQ(vxmMemAllocations() - before, 3) << "only the three records";
 #if !defined(_WIN32)
   ASSERT_NE(appHostLastBox(), nullptr);
@@ -181,38 +183,15 @@ TEST_F(BitmapTest, CreateOfAnImpossibleSizeIsOutOfMemoryWithoutAllocating) {
 }
 
 TEST_F(BitmapTest, CreateOutOfMemoryAtEveryAllocation) {
-  struct Case {
-    int depth;
-    long failAt;
-    Messages messages;
-  } cases[] = {
-      {24, 0, {"Out of Memory!"}},
-      {24, 1, {"Out of Memory!", "Failed to initialise bitmap"}},
-      {24, 2, {"Out of Memory!", "Failed to calculate bitmap line addresses", "Failed to initialise bitmap"}},
-      {8, 1, {"Out of Memory!", "Failed to initialise bitmap"}},
-      {8, 2, {"Out of Memory!", "Failed to initialise bitmap"}},
-      {8, 3, {"Out of Memory!", "Failed to calculate bitmap line addresses", "Failed to initialise bitmap"}},
-  };
-  for (const Case& c : cases) {
-    trace.clear();
-#if !defined(_WIN32)
-    appHostReset();
-#endif
-    vxmMemFailAfter(c.failAt);
-    EXPECT_EQ(vxmBitmapCreate(7, 5, c.depth), nullptr) << c.depth << "/" << c.failAt;
-    vxmMemFailAfter(-1);
-    EXPECT_EQ(trace.messages(), c.messages) << c.depth << "/" << c.failAt;
-    EXPECT_EQ(vxmMemLiveBlocks(), liveAtStart) << c.depth << "/" << c.failAt;
-#if !defined(_WIN32)
-    ASSERT_EQ(appHostBoxCount(), 1);
-    EXPECT_STREQ(appHostLastBox()->text, "Out of Memory!");
-#endif
+  // The record, the pixels and the row table; an 8-bit bitmap has its palette too.
+  for (int depth : {24, 8}) {
+    const long used = testEachAllocationFails(&trace, [depth] {
+      VxmBitmap* b = vxmBitmapCreate(7, 5, depth);
+      vxmBitmapFree(b);
+      return b != nullptr;
+    });
+    EXPECT_EQ(used, depth == 8 ? 4 : 3);
   }
-  vxmMemFailAfter(4);  // past every allocation of an 8-bit bitmap
-  VxmBitmap* b = vxmBitmapCreate(7, 5, 8);
-  vxmMemFailAfter(-1);
-  EXPECT_NE(b, nullptr);
-  vxmBitmapFree(b);
 }
 
 TEST_F(BitmapTest, SetSizeReplacesEverythingAndKeepsTheRecord) {
@@ -254,9 +233,7 @@ TEST_F(BitmapTest, SetSizeOutOfMemoryLeavesAnEmptyRecord) {
     vxmMemFailAfter(failAt);
     EXPECT_FALSE(vxmBitmapSetSize(b, 6, 6, 24));
     vxmMemFailAfter(-1);
-    const Messages expected = failAt == 0 ? Messages{"Out of Memory!"}
-                                          : Messages{"Out of Memory!", "Failed to calculate bitmap line addresses"};
-    EXPECT_EQ(trace.messages(), expected);
+    EXPECT_TRUE(trace.has("Out of Memory!"));
     EXPECT_EQ(b->bits, nullptr);
     EXPECT_EQ(b->lineTable, nullptr);
     EXPECT_EQ(b->palette, nullptr);
@@ -398,13 +375,13 @@ TEST_F(BitmapTest, FindsFilesBelowTheInstallationFolderFirst) {
   vxmBitmapFree(b);
   // Messages name the located path, not the name given.
   write("bad.bmp", std::string(62, 'X'));
-  expectLoadFails("bad.bmp", {"File is not a valid windows bitmap: " + testJoin(dir, "bad.bmp")});
+  expectLoadFails("bad.bmp", testJoin(dir, "bad.bmp"));
 }
 
 // --- Loading: failures ------------------------------------------------------------------------------------
 
 TEST_F(BitmapTest, LoadFailsOnMissingNamesAndArguments) {
-  expectLoadFails(testJoin(dir, "missing.bmp"), {"Failed to validate file: " + testJoin(dir, "missing.bmp")});
+  expectLoadFails(testJoin(dir, "missing.bmp"));
   trace.clear();
   EXPECT_EQ(vxmBitmapLoadBMP(nullptr), nullptr);
   EXPECT_EQ(trace.messages(), Messages{"Invalid Parameters"});
@@ -413,41 +390,37 @@ TEST_F(BitmapTest, LoadFailsOnMissingNamesAndArguments) {
 TEST_F(BitmapTest, LoadFailsOnAFolder) {
   std::string folder = testJoin(dir, "folder.bmp");
   testScratchDir(std::string("bitmap-LoadFailsOnAFolder/folder.bmp"));
-#if defined(_WIN32)
-  expectLoadFails(folder, {"Failed to open file: " + folder});
-#else
-  // POSIX opens folders for reading; the first read fails instead.
-  expectLoadFails(folder, {"Failed to read bitmap file header: " + folder});
-#endif
+  expectLoadFails(folder);
 }
 
 TEST_F(BitmapTest, LoadFailsOnEveryKindOfBrokenHeader) {
   const std::string good = testBmpBytes(testBmpPattern(3, 2, 24));
   std::string p;
   p = write("empty.bmp", "");
-  expectLoadFails(p, {"Failed to read bitmap file header: " + p});
+  expectLoadFails(p);
   p = write("short.bmp", good.substr(0, 13));
-  expectLoadFails(p, {"Failed to read bitmap file header: " + p});
+  expectLoadFails(p);
   std::string swapped = good;
   std::swap(swapped[0], swapped[1]);
   p = write("mb.bmp", swapped);
-  expectLoadFails(p, {"File is not a valid windows bitmap: " + p});
+  expectLoadFails(p);
   p = write("text.bmp", std::string("hello, this is not a picture at all, not even close...."));
-  expectLoadFails(p, {"File is not a valid windows bitmap: " + p});
+  expectLoadFails(p);
   p = write("info.bmp", good.substr(0, 14 + 39));
-  expectLoadFails(p, {"Failed to read bitmap information heade: " + p});
+  expectLoadFails(p);
   for (uint16_t depth : {1, 16, 32, 0}) {
     TestBmp bmp = testBmpPattern(4, 2, 24);
     bmp.depth = depth;
     p = write(fileName("d", depth), bmp);
-    expectLoadFails(p, {"VOXIM does not support " + std::to_string(depth) + "-bit bitmap depths: " + p});
+    expectLoadFails(p);
   }
   // A 32-bit file with bit fields names its depth, not its compression.
   TestBmp fields = testBmpPattern(4, 2, 24);
   fields.depth = 32;
   fields.compression = 3;
   p = write("bitfields.bmp", fields);
-  expectLoadFails(p, {"VOXIM does not support 32-bit bitmap depths: " + p});
+  expectLoadFails(p);
+  EXPECT_TRUE(trace.has("VOXIM does not support 32-bit bitmap depths: " + p));
 }
 
 TEST_F(BitmapTest, RefusesCompressedFiles) {
@@ -459,46 +432,51 @@ TEST_F(BitmapTest, RefusesCompressedFiles) {
     TestBmp bmp = testBmpPattern(4, 2, c.depth);
     bmp.compression = c.compression;
     std::string p = write(fileName("rle", (int)c.compression), bmp);
-    expectLoadFails(p, {"VOXIM does not support compressed bitmaps: " + p});
+    expectLoadFails(p);
   }
 }
 
 TEST_F(BitmapTest, FailsOnCutPalettesAndPixels) {
   std::string bytes = testBmpBytes(testBmpPattern(4, 2, 8));
   std::string p = write("pal.bmp", bytes.substr(0, 54 + 1023));
-  expectLoadFails(p, {"Failed to read bitmap palette: " + p});
+  expectLoadFails(p);
   p = write("bits8.bmp", bytes.substr(0, bytes.size() - 1));
-  expectLoadFails(p, {"Failed to read bitmap bits: " + p});
+  expectLoadFails(p);
   bytes = testBmpBytes(testBmpPattern(4, 2, 24));
   p = write("bits24.bmp", bytes.substr(0, bytes.size() - 1));
-  expectLoadFails(p, {"Failed to read bitmap bits: " + p});
+  expectLoadFails(p);
   // A short palette whose count is believed still has to be there.
   TestBmp shortPalette = testBmpPattern(4, 2, 4, 5);
   p = write("pal4.bmp", testBmpBytes(shortPalette).substr(0, 54 + 19));
-  expectLoadFails(p, {"Failed to read bitmap palette: " + p});
+  expectLoadFails(p);
   // A pixel offset past the end of the file.
   TestBmp far = testBmpPattern(4, 2, 24);
   far.overrideOffset = true;
   far.offset = 0x7FFFFFF0;
   p = write("far.bmp", far);
-  expectLoadFails(p, {"Failed to read bitmap bits: " + p});
+  expectLoadFails(p);
   far.offset = 0xFFFFFFF0;
   p = write("farther.bmp", far);
-  expectLoadFails(p, {"Failed to read bitmap bits: " + p});
+  expectLoadFails(p);
 }
 
-TEST_F(BitmapTest, HugeClaimsFailBeforeAnyLargeAllocation) {
+TEST_F(BitmapTest, ImpossibleSizesFailBeforeAnyLargeAllocation) {
+  // Sizes beyond the file are refused after the record and palette only; empty, negative and
+  // lowest sizes after the record alone.
   struct {
     uint16_t depth;
     int32_t width, height;
+    long allocations;
   } claims[] = {
-      {24, 100000, 100000},      // 30 GB: more than 32 bits
-      {24, 0x7FFFFFFF, 1},       // a row longer than 32 bits
-      {24, 0x55555555, 1},       // 3 x width wraps to almost nothing in 32 bits
-      {8, 0x7FFFFFFF, 0x7FFFFFFF},
-      {4, 0x7FFFFFFF, -0x7FFFFFFF},
-      {24, 1000, 1000},          // fits 32 bits, but the file holds 18 bytes of pixels
-      {8, 16, -100},
+      {24, 100000, 100000, 1},      // 30 GB: more than 32 bits
+      {24, 0x7FFFFFFF, 1, 1},       // a row longer than 32 bits
+      {24, 0x55555555, 1, 1},       // 3 x width wraps to almost nothing in 32 bits
+      {8, 0x7FFFFFFF, 0x7FFFFFFF, 2},
+      {4, 0x7FFFFFFF, -0x7FFFFFFF, 2},
+      {24, 1000, 1000, 1},          // fits 32 bits, but the file holds 18 bytes of pixels
+      {8, 16, -100, 2},
+      {24, -2, 2, 1}, {8, 2, INT32_MIN, 1}, {24, 0, 3, 1}, {8, 4, 0, 1}, {4, 0, 0, 1}, {24, 0, 0x7FFFFFFF, 1},
+      {8, 0, -0x7FFFFFFF, 1},
   };
   for (auto c : claims) {
     TestBmp bmp = testBmpPattern(2, 2, c.depth);
@@ -508,70 +486,19 @@ TEST_F(BitmapTest, HugeClaimsFailBeforeAnyLargeAllocation) {
     bmp.fileHeight = c.height;
     std::string p = write("huge.bmp", bmp);
     long before = vxmMemAllocations();
-    expectLoadFails(p, {"Failed to read bitmap bits: " + p});
-    EXPECT_LE(vxmMemAllocations() - before, 2) << "record and palette only, for " << c.width << " x " << c.height;
-  }
-}
-
-TEST_F(BitmapTest, EmptyNegativeAndLowestSizesAreRefused) {
-  struct {
-    uint16_t depth;
-    int32_t width, height;
-  } sizes[] = {{24, -2, 2}, {8, 2, INT32_MIN}, {24, 0, 3}, {8, 4, 0}, {4, 0, 0}, {24, 0, 0x7FFFFFFF}, {8, 0, -0x7FFFFFFF}};
-  for (auto c : sizes) {
-    TestBmp bmp = testBmpPattern(2, 2, c.depth);
-    bmp.overrideWidth = true;
-    bmp.fileWidth = c.width;
-    bmp.overrideHeight = true;
-    bmp.fileHeight = c.height;
-    std::string p = write("size.bmp", bmp);
-    long before = vxmMemAllocations();
-    expectLoadFails(p, {"Invalid bitmap size: " + p});
-    EXPECT_EQ(vxmMemAllocations() - before, 1) << "the record only, for " << c.width << " x " << c.height;
+    expectLoadFails(p);
+    EXPECT_EQ(vxmMemAllocations() - before, c.allocations) << c.width << " x " << c.height;
   }
 }
 
 TEST_F(BitmapTest, LoadOutOfMemoryAtEveryAllocation) {
-  const std::string p8 = write("oom8.bmp", testBmpPattern(5, 3, 8));
-  const std::string p4 = write("oom4.bmp", testBmpPattern(5, 3, 4));
-  const std::string p24 = write("oom24.bmp", testBmpPattern(5, 3, 24));
-  struct Case {
-    std::string path;
-    long failAt;
-    Messages messages;
-  } cases[] = {
-      {p24, 0, {"Out of Memory!"}},
-      {p24, 1, {"Out of Memory!"}},
-      {p24, 2, {"Out of Memory!", "Failed to calculate line addresses"}},
-      {p8, 0, {"Out of Memory!"}},
-      {p8, 1, {"Out of Memory!"}},
-      {p8, 2, {"Out of Memory!"}},
-      {p8, 3, {"Out of Memory!", "Failed to calculate line addresses"}},
-      {p8, 4, {"Out of Memory!", "Failed to convert bitmap from 8 bit to 24 bit"}},
-      {p8, 5, {"Out of Memory!", "Failed to calculate bitmap line addresses", "Failed to convert bitmap from 8 bit to 24 bit"}},
-      {p4, 1, {"Out of Memory!"}},
-      {p4, 4, {"Out of Memory!", "Failed to convert bitmap from 4 bit to 24 bit"}},
-      {p4, 5, {"Out of Memory!", "Failed to calculate bitmap line addresses", "Failed to convert bitmap from 4 bit to 24 bit"}},
-  };
-  for (const Case& c : cases) {
-#if !defined(_WIN32)
-    appHostReset();
-#endif
-    vxmMemFailAfter(c.failAt);
-    expectLoadFails(c.path, c.messages);
-    vxmMemFailAfter(-1);
-#if !defined(_WIN32)
-    ASSERT_EQ(appHostBoxCount(), 1) << c.path << " " << c.failAt;
-    EXPECT_STREQ(appHostLastBox()->title, "Warning");
-    EXPECT_STREQ(appHostLastBox()->text, "Out of Memory!");
-#endif
-  }
-  for (const std::string& p : {p24, p8}) {
-    vxmMemFailAfter(p == p24 ? 3 : 6);  // one past the last allocation: the load succeeds
-    VxmBitmap* b = vxmBitmapLoadBMP(p.c_str());
-    vxmMemFailAfter(-1);
-    EXPECT_NE(b, nullptr) << p;
-    vxmBitmapFree(b);
+  for (int depth : {24, 8, 4}) {
+    const std::string p = write(fileName("oom", depth), testBmpPattern(5, 3, depth));
+    testEachAllocationFails(&trace, [&p] {
+      VxmBitmap* b = vxmBitmapLoadBMP(p.c_str());
+      vxmBitmapFree(b);
+      return b != nullptr;
+    });
   }
 }
 
@@ -641,7 +568,7 @@ TEST_F(BitmapTest, ConvertOutOfMemoryKeepsOrAdoptsTheBlockAsDocumented) {
   uint32_t* oldPalette = b->palette;
   vxmMemFailAfter(0);
   EXPECT_FALSE(vxmBitmapConvert8To24(b));
-  EXPECT_EQ(trace.messages(), Messages{"Out of Memory!"});
+  EXPECT_TRUE(trace.has("Out of Memory!"));
   EXPECT_EQ(b->depth, 8);
   EXPECT_EQ(b->bits, oldBits);
   EXPECT_EQ(b->palette, oldPalette);
@@ -651,7 +578,7 @@ TEST_F(BitmapTest, ConvertOutOfMemoryKeepsOrAdoptsTheBlockAsDocumented) {
   vxmMemFailAfter(1);
   EXPECT_FALSE(vxmBitmapConvert8To24(b));
   vxmMemFailAfter(-1);
-  EXPECT_EQ(trace.messages(), (Messages{"Out of Memory!", "Failed to calculate bitmap line addresses"}));
+  EXPECT_TRUE(trace.has("Out of Memory!"));
   EXPECT_EQ(b->depth, 24);
   EXPECT_EQ(b->palette, nullptr);
   EXPECT_EQ(b->lineTable, nullptr);
@@ -751,17 +678,6 @@ TEST_F(BitmapTest, CopyClipsToBothBitmapsExactly) {
             }
   EXPECT_GT(cases, 10000);
   EXPECT_TRUE(trace.lines.empty());
-  vxmBitmapFree(src);
-}
-
-TEST_F(BitmapTest, CopyToMinusThreeStartsThreeColumnsIn) {
-  VxmBitmap* src = makeNumbered(8, 2, 0xA0);
-  VxmBitmap* dst = makeNumbered(4, 2, 0xB0);
-  ASSERT_TRUE(vxmBitmapCopy(dst, -3, 0, 6, 2, src, 1, 0));
-  EXPECT_EQ(pixelAt(dst, 0, 0), pixelAt(src, 4, 0));
-  EXPECT_EQ(pixelAt(dst, 2, 1), pixelAt(src, 6, 1));
-  EXPECT_EQ(pixelAt(dst, 3, 1), 0xB00103u) << "past the copied width";
-  vxmBitmapFree(dst);
   vxmBitmapFree(src);
 }
 

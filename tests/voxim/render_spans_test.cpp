@@ -194,19 +194,24 @@ TEST_F(SpanTest, EveryFillDrawsExactlyWhatTheSpanRuleSays) {
   }
 }
 
-TEST_F(SpanTest, WideFacetKeepsEveryDepthOfItsChain) {
+TEST_F(SpanTest, WideFacetKeepsEveryDepthOfItsChainAndReplacesOnlyStrictlyNearer) {
   // One facet across the whole width whose depth step is no exact float: the depths stored must
-  // be those of the chain z, z + dz, (z + dz) + dz, ..., not z + i * dz.
+  // be those of the chain z, z + dz, (z + dz) + dz, ..., not z + i * dz. Its 39 rows make four
+  // groups of eight and a last one of seven; its spans cross pieces of ladder and end in every
+  // tail of fewer than four pixels.
   start(8, 8);
   SpanBench bench(260, 40);
   bench.clear(0);
   VxmCorner c[3] = {{0, 0, 1.0f, 0, 0, 0}, {0, 39, 1.0f, 0, 0, 0}, {259, 20, 1.7f, 0, 0, 0}};
-  rndrFillFlat(&bench.r, c, 0xFFFFFF);
+  rndrFillFlat(&bench.r, c, 0x0000FF);
+  ASSERT_EQ(bench.r.rowCount - 1, 39);
   int32_t differs = 0, longRows = 0;
+  bool tail[4] = {};
   for (int32_t y = 0; y < 39; ++y) {
     const VxmScanline& s = bench.scanlines[y];
     const int32_t count = (int32_t)((s.rightPixel - s.leftPixel) / 3);
     longRows += count > 64;
+    tail[count % 4] = true;
     const float step = (float)(((double)s.rightDepth - (double)s.leftDepth) / (double)count);
     float z = s.leftDepth;
     for (int32_t i = 0; i < count; ++i, z += step) {
@@ -214,10 +219,20 @@ TEST_F(SpanTest, WideFacetKeepsEveryDepthOfItsChain) {
       differs += s.leftDepth + (float)i * step != z;
     }
   }
-  // Spans longer than a piece of ladder, and the two ways of counting really part here, so the
-  // comparison above means something.
+  // The two ways of counting really part here, so the comparison above means something.
   EXPECT_GT(longRows, 20);
   EXPECT_GT(differs, 100);
+  ASSERT_TRUE(tail[1] && tail[2] && tail[3]);
+  // Drawn again at the very same depths in another colour it changes nothing; moved nearer, it
+  // replaces every pixel.
+  const int drawn = testCountNot(bench.target.get(), 0);
+  const std::vector<float> depths = bench.depth;
+  rndrFillFlat(&bench.r, c, 0x00FF00);
+  EXPECT_EQ(testCountNot(bench.target.get(), 0x0000FF), bench.width * bench.height - drawn);
+  EXPECT_EQ(bench.depth, depths);
+  for (VxmCorner& corner : c) corner.z -= 0.5f;
+  rndrFillFlat(&bench.r, c, 0x00FF00);
+  EXPECT_EQ(testCountNot(bench.target.get(), 0x00FF00), bench.width * bench.height - drawn);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ VxmModel* makeTexturedModel() {
   const int32_t uv0[6] = {0, 0, 7 * 4096, 0, 2048, 4096 + 1};
   std::memcpy(model->tris[0].uv, uv0, sizeof uv0);
   model->tris[2].texture = model->textures[0].bitmap;
-  const int32_t uv2[6] = {4096, 4096, 3 * 4096, 2 * 4096, 1, 3 * 4096};
+  const int32_t uv2[6] = {2 * 4096, 4096, 3 * 4096, 2 * 4096, 1, 3 * 4096};  // u0 != v0
   std::memcpy(model->tris[2].uv, uv2, sizeof uv2);
   vxmModelCalcSurfaceNormals(model);
   return model;
@@ -130,7 +130,7 @@ const char* kWrittenText =
     "1 2 3 127 127 127\r\n"
     "Textured Tri List (TRI-INDEX TEX-INDEX u0 v0 u1 v1 u2 v2):\r\n"
     "0 1 0.000000 0.000000 7.000000 0.000000 0.500000 1.000244\r\n"
-    "2 0 1.000000 1.000000 3.000000 2.000000 0.000244 3.000000\r\n";
+    "2 0 2.000000 1.000000 3.000000 2.000000 0.000244 3.000000\r\n";
 
 }  // namespace
 
@@ -179,7 +179,7 @@ TEST_F(VxmFileTest, SavedModelsReadBack) {
   EXPECT_EQ(back->tris[2].texture, back->textures[0].bitmap);
   // Whole and half texels survive; 1/4096 of a texel is written as 0.000244 and comes back as 0.
   const int32_t uv0[6] = {0, 0, 7 * 4096, 0, 2048, 4096};
-  const int32_t uv2[6] = {4096, 4096, 3 * 4096, 2 * 4096, 0, 3 * 4096};
+  const int32_t uv2[6] = {2 * 4096, 4096, 3 * 4096, 2 * 4096, 0, 3 * 4096};
   EXPECT_EQ(std::memcmp(back->tris[0].uv, uv0, sizeof uv0), 0);
   EXPECT_EQ(std::memcmp(back->tris[2].uv, uv2, sizeof uv2), 0);
   EXPECT_TRUE(trace.lines.empty());
