@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "SaverCore.h"
 #include "SaverMotion.h"
 #include "SaverScene.h"
 #include "SaverSettings.h"
@@ -143,7 +144,7 @@ static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
     APP_TRACE("No installation folder");
     return 0;
   }
-  appSeedRandom(GetTickCount());
+  appSeedRandom(saverTestSeed(GetTickCount()));
   appEnableMessages(false);
 
   saverSetDefaultSettings(settings, installFolder);
@@ -238,10 +239,11 @@ static void pumpMessages(HWND window) {
 
 static void onFrame(HWND window) {
   if (!saver.model || !saver.sprite) return;
-  float dt = saverFrameSeconds(GetTickCount(), &saver.lastTick);
+  float dt = saverFrameSeconds(saverTestTick(GetTickCount()), &saver.lastTick);
   saverMotionStep(&saver.motion, dt);
   saverSpinStep(&saver.spin, dt);
   saverRenderSprite(saver.model, &saver.fit, &saver.spin, &saver.motion, saver.background, saver.sprite);
+  saverTestDump(saver.sprite);
 
   SaverBlit blit;
   if (saverSpriteBlit(&saver.motion, &blit))
