@@ -200,14 +200,17 @@ static bool readDesktop(VxmBitmap* background, void* context) {
   VxmBitmap* desktop = vxmBitmapCreate((int32_t)pw, (int32_t)ph, 24);
   bool ok = desktop != nullptr;
   if (ok) {
-    int rs = maskShift(image->red_mask), gs = maskShift(image->green_mask), bs = maskShift(image->blue_mask);
+    // A pixmap has no visual, so its image carries no channel masks: the root window's give them.
+    const Visual* visual = DefaultVisual(x11.display, DefaultScreen(x11.display));
+    const unsigned long rm = visual->red_mask, gm = visual->green_mask, bm = visual->blue_mask;
+    const int rs = maskShift(rm), gs = maskShift(gm), bs = maskShift(bm);
     for (unsigned y = 0; y < ph; ++y) {
       uint8_t* out = desktop->lineTable[ph - 1 - y];
       for (unsigned x = 0; x < pw; ++x, out += 3) {
         unsigned long pixel = XGetPixel(image, (int)x, (int)y);
-        out[0] = (uint8_t)((pixel & image->blue_mask) >> bs);
-        out[1] = (uint8_t)((pixel & image->green_mask) >> gs);
-        out[2] = (uint8_t)((pixel & image->red_mask) >> rs);
+        out[0] = (uint8_t)((pixel & bm) >> bs);
+        out[1] = (uint8_t)((pixel & gm) >> gs);
+        out[2] = (uint8_t)((pixel & rm) >> rs);
       }
     }
     const SaverMotion* motion = &static_cast<const SaverCore*>(context)->motion;
