@@ -2,7 +2,7 @@
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 CMAKE_BUILD = cmake --build
-.PHONY: all deps host asan win32 fuzz-build dist installer test run editor fuzz bench mutants clean
+.PHONY: all deps host asan win32 fuzz-build dist installer test run run-linux install editor fuzz bench mutants clean
 
 all: host win32
 
@@ -40,6 +40,16 @@ test: deps host asan win32 fuzz-build dist
 
 run: deps dist
 	@tools/run-saver
+
+# The native X11 saver (quirla-saver) in a window of its own; under Xvfb when there is no display.
+run-linux: host
+	@tools/run-saver-linux
+
+# quirla-saver for XScreenSaver: PREFIX/libexec/xscreensaver/quirla-saver, the data folder
+# PREFIX/share/quirla, its settings description and manual page. DESTDIR is honoured.
+PREFIX ?= /usr/local
+install: host
+	@DESTDIR="$(DESTDIR)" cmake --install build/host --prefix "$(PREFIX)"
 
 # The model editor on the bundled can model.
 editor: deps dist

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "SaverCore.h"
 #include "SaverMotion.h"
 #include "SaverScene.h"
 #include "SaverSettings.h"
@@ -315,7 +316,7 @@ static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
     APP_TRACE("No installation folder");
     return 0;
   }
-  appSeedRandom(GetTickCount());
+  appSeedRandom(saverTestSeed(GetTickCount()));
   LARGE_INTEGER frequency;
   saver.clockFrequency = QueryPerformanceFrequency(&frequency) ? (uint64_t)frequency.QuadPart : 0;
   appEnableMessages(false);
@@ -465,7 +466,8 @@ static void pumpMessages(HWND window) {
 static void onFrame(HWND window) {
   saver.frameQueued = false;
   if (!saver.model || !saver.screens[0].sprite || saver.pauses) return;
-  const uint32_t steps = saverStepsDue(clockMilliseconds(), &saver.lastMs, &saver.clockStarted);
+  // The test hook may fix each frame's length, so that both savers draw the same frames.
+  const uint32_t steps = saverStepsDue(saverTestTick((uint32_t)clockMilliseconds()), &saver.lastMs, &saver.clockStarted);
   const SaverSpin spun = saver.spin;
   forEachScreen([&](SaverScreen* screen, int32_t i) {
     SaverSpin spin = spun;  // the model turns once, with the primary's sprite
@@ -480,6 +482,7 @@ static void onFrame(HWND window) {
     }
     saverRenderSpriteIn(saver.model, &screen->fit, &saver.spin, &screen->motion, ox, oy, saver.background,
                         screen->sprite);
+    if (i == 0) saverTestDump(screen->sprite);
     SaverBlit blit;
     if (saverSpriteBlit(&screen->motion, &blit))
       SetDIBitsToDevice(saver.dc, ox + blit.x, oy + blit.y, (DWORD)blit.width, (DWORD)blit.height, blit.srcX,
