@@ -10,8 +10,9 @@
 #include "EditorWin32.h"
 #include "app.h"
 #include "resource.h"
+#include "vxmImport.h"
 
-static const char MODEL_TYPES[] = "Model Files (.vxm;.3ds)\0*.vxm;*.3ds\0";
+static const char MODEL_TYPES[] = "Model Files (.vxm;.3ds;.obj;.stl;.gltf;.glb)\0*.vxm;*.3ds;*.obj;*.stl;*.gltf;*.glb\0";
 static const char SAVE_MODEL_TYPES[] = "Model (*.vxm)\0*.vxm\0All Files (*.*)\0*.*\0";
 static const char TEXTURE_TYPES[] = "Windows Bitmap (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
 static const char LIGHT_TYPES[] = "Lights (*.vlt)\0*.vlt\0All Files (*.*)\0*.*\0";
@@ -28,9 +29,13 @@ static bool askFile(bool open, const char* title, const char* extension, const c
   return appFileDialog(ew.main, open, title, extension, types, folder, file, nullptr, nullptr);
 }
 
+// A model that failed to load: the message, and an import's reason for refusing the file on a
+// line of its own.
 static void showFailure(const char* format, const char* path) {
-  char text[EDITOR_PATH_LENGTH + 128];
-  std::snprintf(text, sizeof text, format, path);
+  char text[EDITOR_PATH_LENGTH + APP_TRACE_LINE];
+  int length = std::snprintf(text, sizeof text, format, path);
+  if (length > 0 && length < (int)sizeof text && vxmImportReason()[0])
+    std::snprintf(text + length, sizeof text - length, "\n\n%s", vxmImportReason());
   appMessage(text);
 }
 
