@@ -10,6 +10,9 @@
 #include "vxmMem.h"
 
 static char importReason[APP_TRACE_LINE];
+static int64_t importTriangles;
+
+int64_t vxmImportTriangles(void) { return importTriangles; }
 
 const char* vxmImportReason(void) { return importReason; }
 void vxmImportClearReason(void) { importReason[0] = 0; }
@@ -232,6 +235,7 @@ VxmModel* importFinish(ImportBuild* build) {
   }
   std::strcpy(model->fileName, "Untitled.vxm");
   vxmModelCalcSurfaceNormals(model);
+  importTriangles = build->triCount;
   return model;
 }
 

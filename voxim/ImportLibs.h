@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-enum JsonKind { JSON_OBJECT, JSON_ARRAY, JSON_STRING, JSON_NUMBER, JSON_TRUE, JSON_FALSE, JSON_NULL };
+// JSON_ABSENT is the kind of token -1, a member that is not there.
+enum JsonKind { JSON_OBJECT, JSON_ARRAY, JSON_STRING, JSON_NUMBER, JSON_TRUE, JSON_FALSE, JSON_NULL, JSON_ABSENT };
 
 struct JsonToken {
   int32_t start, end;  // bytes of the text: a string's without its quotes
@@ -32,7 +33,9 @@ int32_t jsonMember(const JsonDoc* doc, int32_t object, const char* key);
 // iterate `size` times.
 inline int32_t jsonFirst(const JsonDoc* doc, int32_t container) { return container + 1; }
 inline int32_t jsonNext(const JsonDoc* doc, int32_t element) { return doc->tokens[element].next; }
-inline JsonKind jsonKind(const JsonDoc* doc, int32_t token) { return (JsonKind)doc->tokens[token].kind; }
+inline JsonKind jsonKind(const JsonDoc* doc, int32_t token) {
+  return token < 0 ? JSON_ABSENT : (JsonKind)doc->tokens[token].kind;
+}
 // A number token's value; false for another kind or a value that is not finite.
 bool jsonNumber(const JsonDoc* doc, int32_t token, double* value);
 // True when the token is a string equal to `text` (escapes are not decoded).

@@ -29,3 +29,7 @@ VxmModel* vxmModelLoadGLTF(const char* fileName);
 // by an import reader. vxmModelLoad clears it; the editor adds it to its failure message.
 const char* vxmImportReason(void);
 void vxmImportClearReason(void);
+
+// The triangles the last import that succeeded took from its file, before double-siding: what
+// other programs count for the same file. The tests and the command-line tool compare it.
+int64_t vxmImportTriangles(void);
