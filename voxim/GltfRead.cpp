@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "ImportInternal.h"
 #include "ImportLibs.h"
@@ -44,7 +45,7 @@ struct Gltf {
   const char* path;
   const uint8_t* bin;  // the .glb's BIN chunk, or null
   int64_t binSize;
-  GltfArray accessors, bufferViews, buffers, meshes, nodes, materials, scenes;
+  GltfArray accessors, bufferViews, buffers, meshes, nodes, materials, scenes, textures, images;
   GltfBuffer* bufferData;
   uint8_t* nodeState;  // 0 not reached, 1 on the current path, 2 done
   ImportBuild* build;
@@ -364,6 +365,31 @@ static int gltfComponentSize(int64_t componentType) {
   }
 }
 
+// The bytes of a buffer view, checked to lie in its buffer.
+static bool gltfViewBytes(Gltf* g, int32_t viewIndex, const uint8_t** bytes, int64_t* size) {
+  int32_t viewObject = g->bufferViews.tokens[viewIndex];
+  int32_t bufferIndex;
+  int64_t offset, length;
+  if (!gltfIndex(g, viewObject, "buffer", &g->buffers, true, &bufferIndex) ||
+      !gltfInt(g, viewObject, "byteOffset", 0, 0, INT32_MAX, &offset) ||
+      !gltfInt(g, viewObject, "byteLength", -1, 1, INT32_MAX, &length))
+    return false;
+  if (length < 1) {
+    IMPORT_REFUSE("Buffer view %d has no byteLength.", (int)viewIndex);
+    return false;
+  }
+  GltfBuffer* buffer = &g->bufferData[bufferIndex];
+  if (!buffer->data && !gltfLoadBuffer(g, bufferIndex)) return false;
+  if (offset + length > buffer->size) {
+    IMPORT_REFUSE("Buffer view %d ends at byte %lld of buffer %d, which has %lld.", (int)viewIndex,
+                  (long long)(offset + length), (int)bufferIndex, (long long)buffer->size);
+    return false;
+  }
+  *bytes = buffer->data + offset;
+  *size = length;
+  return true;
+}
+
 // Accessor `index` with every byte it reads inside its buffer view and the view inside its buffer.
 static bool gltfAccessor(Gltf* g, int32_t index, GltfView* view) {
   int32_t object = g->accessors.tokens[index];
@@ -383,25 +409,11 @@ static bool gltfAccessor(Gltf* g, int32_t index, GltfView* view) {
     IMPORT_REFUSE("Accessor %d has no valid type, component type or count.", (int)index);
     return false;
   }
-  int32_t viewObject = g->bufferViews.tokens[viewIndex];
-  int32_t bufferIndex;
-  int64_t viewOffset, viewLength, stride;
-  if (!gltfIndex(g, viewObject, "buffer", &g->buffers, true, &bufferIndex) ||
-      !gltfInt(g, viewObject, "byteOffset", 0, 0, INT32_MAX, &viewOffset) ||
-      !gltfInt(g, viewObject, "byteLength", -1, 1, INT32_MAX, &viewLength) ||
-      !gltfInt(g, viewObject, "byteStride", 0, 4, 252, &stride))
+  const uint8_t* viewBytes;
+  int64_t viewLength, stride;
+  if (!gltfViewBytes(g, viewIndex, &viewBytes, &viewLength) ||
+      !gltfInt(g, g->bufferViews.tokens[viewIndex], "byteStride", 0, 4, 252, &stride))
     return false;
-  if (viewLength < 1) {
-    IMPORT_REFUSE("Buffer view %d has no byteLength.", (int)viewIndex);
-    return false;
-  }
-  GltfBuffer* buffer = &g->bufferData[bufferIndex];
-  if (!buffer->data && !gltfLoadBuffer(g, bufferIndex)) return false;
-  if (viewOffset + viewLength > buffer->size) {
-    IMPORT_REFUSE("Buffer view %d ends at byte %lld of buffer %d, which has %lld.", (int)viewIndex,
-                  (long long)(viewOffset + viewLength), (int)bufferIndex, (long long)buffer->size);
-    return false;
-  }
   int64_t element = (int64_t)size * components;
   if (stride == 0) stride = element;
   int64_t end = offset + stride * (count - 1) + element;
@@ -411,7 +423,7 @@ static bool gltfAccessor(Gltf* g, int32_t index, GltfView* view) {
     return false;
   }
   int32_t normalized = jsonMember(&g->json, object, "normalized");
-  view->data = buffer->data + viewOffset + offset;
+  view->data = viewBytes + offset;
   view->stride = stride;
   view->count = (int32_t)count;
   view->componentType = (int32_t)componentType;
@@ -499,13 +511,86 @@ struct GltfLook {
   double factor[3];  // base colour factor, linear
   bool oneSided;
   bool plain;        // no material and no vertex colours: the model's default colour
+  int32_t picture;   // the base colour texture's picture in the build, or -1
+  int64_t texCoord;  // its TEXCOORD_<n>
 };
 
-static bool gltfMaterial(const Gltf* g, int32_t primitive, GltfLook* look) {
+// The picture of image `index`, decoded the first time a material shows it: -1 when it cannot
+// be decoded or found (its facets keep their colour); false when the file is hostile.
+static bool gltfImagePicture(Gltf* g, int32_t index, int32_t* picture) {
+  char key[32];
+  std::snprintf(key, sizeof key, "#%d", (int)index);
+  *picture = importFindPicture(g->build, key);
+  if (*picture >= 0) return true;
+  int32_t image = g->images.tokens[index];
+  int32_t uri = jsonMember(&g->json, image, "uri");
+  char path[APP_PATH_LENGTH];
+  ImportBytes owned = {nullptr, 0};
+  const uint8_t* bytes = nullptr;
+  int64_t size = 0;
+  // Pictures inside the file are named after it; written beside a saved model they become BMP files.
+  std::snprintf(path, sizeof path, "%s#image%d", g->path, (int)index);
+  if (uri >= 0) {
+    if (jsonKind(&g->json, uri) != JSON_STRING) {
+      IMPORT_REFUSE("The URI of image %d is not a string.", (int)index);
+      return false;
+    }
+    const char* text = g->json.text + g->json.tokens[uri].start;
+    int32_t length = g->json.tokens[uri].end - g->json.tokens[uri].start;
+    const char* comma = (const char*)std::memchr(text, ',', (size_t)length);
+    if (length >= 5 && std::memcmp(text, "data:", 5) == 0) {
+      int64_t digits = comma ? length - (comma + 1 - text) : 0;
+      if (!comma || comma - text < 12 || std::memcmp(comma - 7, ";base64", 7) != 0 || !gltfIsBase64(comma + 1, digits)) {
+        IMPORT_REFUSE("The data URI of image %d is not base64.", (int)index);
+        return false;
+      }
+      if (!gltfBase64(comma + 1, digits, &owned)) {
+        IMPORT_OUT_OF_MEMORY();
+        return false;
+      }
+    } else {
+      char name[APP_PATH_LENGTH];
+      if (!gltfUriName(text, length, name)) {
+        IMPORT_REFUSE("The URI of image %d is not a file name.", (int)index);
+        return false;
+      }
+      if (!importBesidePath(g->path, name, path)) return false;
+      if (!appFileExists(path)) {
+        APP_TRACE("Picture not found: %s", path);
+        return true;
+      }
+      if (!importReadFile(path, &owned)) return false;
+    }
+    bytes = owned.data, size = owned.size;
+  } else {
+    int32_t view;
+    if (!gltfIndex(g, image, "bufferView", &g->bufferViews, true, &view) || !gltfViewBytes(g, view, &bytes, &size))
+      return false;
+  }
+  *picture = importAddPicture(g->build, key, path, bytes, size);
+  importFreeBytes(&owned);
+  return true;
+}
+
+// The base colour texture of a material: its picture and coordinate set.
+static bool gltfBaseTexture(Gltf* g, int32_t pbr, GltfLook* look) {
+  int32_t info = jsonMember(&g->json, pbr, "baseColorTexture");
+  if (info < 0) return true;
+  int32_t texture, image;
+  if (!gltfIndex(g, info, "index", &g->textures, true, &texture) ||
+      !gltfInt(g, info, "texCoord", 0, 0, 7, &look->texCoord) ||
+      !gltfIndex(g, g->textures.tokens[texture], "source", &g->images, false, &image))
+    return false;
+  return image < 0 || gltfImagePicture(g, image, &look->picture);
+}
+
+static bool gltfMaterial(Gltf* g, int32_t primitive, GltfLook* look) {
   int32_t index;
   look->factor[0] = look->factor[1] = look->factor[2] = 1;
   look->oneSided = true;  // glTF's default material has one side
   look->plain = true;
+  look->picture = -1;
+  look->texCoord = 0;
   if (!gltfIndex(g, primitive, "material", &g->materials, false, &index)) return false;
   if (index < 0) return true;
   look->plain = false;
@@ -513,7 +598,8 @@ static bool gltfMaterial(const Gltf* g, int32_t primitive, GltfLook* look) {
   double factor[4] = {1, 1, 1, 1};
   bool present;
   int32_t pbr = jsonMember(&g->json, material, "pbrMetallicRoughness");
-  if (pbr >= 0 && !gltfNumbers(g, pbr, "baseColorFactor", 4, factor, &present)) return false;
+  if (pbr >= 0 && (!gltfNumbers(g, pbr, "baseColorFactor", 4, factor, &present) || !gltfBaseTexture(g, pbr, look)))
+    return false;
   for (int k = 0; k < 3; ++k) look->factor[k] = factor[k];
   look->oneSided = jsonKind(&g->json, jsonMember(&g->json, material, "doubleSided")) != JSON_TRUE;
   return true;
@@ -585,6 +671,25 @@ static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, i
   }
   GltfLook look;
   if (!gltfMaterial(g, primitive, &look)) return false;
+  GltfView coords;
+  if (look.picture >= 0) {
+    char name[16];
+    std::snprintf(name, sizeof name, "TEXCOORD_%d", (int)look.texCoord);
+    int32_t coordIndex;
+    if (!gltfIndex(g, attributes, name, &g->accessors, false, &coordIndex)) return false;
+    if (coordIndex < 0) {
+      look.picture = -1;
+    } else {
+      if (!gltfAccessor(g, coordIndex, &coords)) return false;
+      bool unorm = coords.componentType == GLTF_FLOAT ||
+                   ((coords.componentType == GLTF_UNSIGNED_BYTE || coords.componentType == GLTF_UNSIGNED_SHORT) &&
+                    coords.normalized);
+      if (!unorm || coords.components != 2 || coords.count < positions.count) {
+        IMPORT_REFUSE("The texture coordinates of mesh %d are not one pair for each vertex.", (int)mesh);
+        return false;
+      }
+    }
+  }
   int32_t triangles = mode == 4 ? corners / 3 : corners - 2;
   if (triangles < 1) return true;
   ImportBuild* build = g->build;
@@ -615,9 +720,19 @@ static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, i
       }
     }
     uint32_t colour = gltfTriColour(&look, colourIndex >= 0 ? &colours : nullptr, corner);
+    if (mirrored) std::swap(corner[1], corner[2]);
     int32_t a = base + (int32_t)corner[0], b = base + (int32_t)corner[1], c = base + (int32_t)corner[2];
-    if (mirrored) importAddTri(build, a, c, b, colour, look.oneSided);
-    else importAddTri(build, a, b, c, colour, look.oneSided);
+    if (look.picture < 0) {
+      importAddTri(build, a, b, c, colour, look.oneSided);
+      continue;
+    }
+    // glTF's v runs down the picture; the model's up.
+    float uv[6];
+    for (int k = 0; k < 3; ++k) {
+      uv[2 * k] = (float)gltfRead(&coords, (int32_t)corner[k], 0);
+      uv[2 * k + 1] = (float)(1.0 - gltfRead(&coords, (int32_t)corner[k], 1));
+    }
+    importAddTexturedTri(build, a, b, c, colour, look.oneSided, look.picture, uv);
   }
   return true;
 }
@@ -744,7 +859,8 @@ static bool gltfReadFile(Gltf* g, const ImportBytes* file) {
   if (!gltfCheckAsset(g) || !gltfArray(g, "accessors", "accessor", &g->accessors) ||
       !gltfArray(g, "bufferViews", "buffer view", &g->bufferViews) || !gltfArray(g, "buffers", "buffer", &g->buffers) ||
       !gltfArray(g, "meshes", "mesh", &g->meshes) || !gltfArray(g, "nodes", "node", &g->nodes) ||
-      !gltfArray(g, "materials", "material", &g->materials) || !gltfArray(g, "scenes", "scene", &g->scenes))
+      !gltfArray(g, "materials", "material", &g->materials) || !gltfArray(g, "scenes", "scene", &g->scenes) ||
+      !gltfArray(g, "textures", "texture", &g->textures) || !gltfArray(g, "images", "image", &g->images))
     return false;
   g->bufferData = (GltfBuffer*)vxmMemCalloc((size_t)(g->buffers.count > 0 ? g->buffers.count : 1), sizeof(GltfBuffer));
   if (!g->bufferData) {
@@ -757,7 +873,8 @@ static bool gltfReadFile(Gltf* g, const ImportBytes* file) {
 static void gltfFree(Gltf* g) {
   for (int32_t i = 0; g->bufferData && i < g->buffers.count; ++i) importFreeBytes(&g->bufferData[i].owned);
   vxmMemFree(g->bufferData);
-  GltfArray* arrays[] = {&g->accessors, &g->bufferViews, &g->buffers, &g->meshes, &g->nodes, &g->materials, &g->scenes};
+  GltfArray* arrays[] = {&g->accessors, &g->bufferViews, &g->buffers, &g->meshes, &g->nodes,
+                         &g->materials, &g->scenes, &g->textures, &g->images};
   for (GltfArray* array : arrays) vxmMemFree(array->tokens);
   vxmMemFree(g->nodeState);
   jsonFree(&g->json);

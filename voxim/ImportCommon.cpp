@@ -36,6 +36,8 @@ void importOutOfMemory(const char* sourcePath, int line) {
 void importBegin(ImportBuild* build) { std::memset(build, 0, sizeof *build); }
 
 void importEnd(ImportBuild* build) {
+  for (int32_t i = 0; i < build->pictureCount; ++i) vxmBitmapFree(build->pictures[i].bitmap);
+  vxmMemFree(build->pictures);
   vxmMemFree(build->vertices);
   vxmMemFree(build->tris);
   vxmMemFree(build->weldSlots);
@@ -98,8 +100,22 @@ void importAddTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t 
   tri->v[1] = c;
   tri->v[2] = b;
   tri->colour = colour;
+  tri->picture = -1;
   tri->oneSided = oneSided;
   build->facets += oneSided ? 1 : 2;
+}
+
+void importAddTexturedTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided,
+                          int32_t picture, const float uv[6]) {
+  importAddTri(build, a, b, c, colour, oneSided);
+  ImportTri* tri = &build->tris[build->triCount - 1];
+  tri->picture = (int16_t)picture;
+  // The corners' coordinates follow the corners: (a, c, b).
+  const int from[3] = {0, 2, 1};
+  for (int k = 0; k < 3; ++k) {
+    tri->uv[2 * k] = uv[2 * from[k]];
+    tri->uv[2 * k + 1] = uv[2 * from[k] + 1];
+  }
 }
 
 // --- Welding ------------------------------------------------------------------------------------------
@@ -165,9 +181,10 @@ int32_t importWeld(ImportBuild* build, const VxmVector* position) {
 
 // --- Finishing ----------------------------------------------------------------------------------------
 
-static void importCopyTri(VxmTri* to, const ImportTri* from) {
+static void importCopyTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from) {
   for (int k = 0; k < 3; ++k) to->v[k] = from->v[k];
   to->colour = from->colour;
+  if (from->picture >= 0) importTextureTri(build, model, to, from);
 }
 
 // Appends the one-sided triangles behind the doubled ones.
@@ -189,7 +206,7 @@ static bool importAppendOneSided(VxmModel* model, const ImportBuild* build, int3
     VxmTri* tri = &model->tris[at++];
     std::memset(tri, 0, sizeof *tri);
     tri->n[0] = tri->n[1] = tri->n[2] = -1;
-    importCopyTri(tri, &build->tris[i]);
+    importCopyTri(build, model, tri, &build->tris[i]);
   }
   model->triCount = at;
   return true;
@@ -210,13 +227,15 @@ VxmModel* importFinish(ImportBuild* build) {
     return nullptr;
   }
   std::memcpy(model->vertices, build->vertices, sizeof(VxmVector) * (size_t)build->vertexCount);
+  // Pictures are given to the model first, so that the facets can point at their bitmaps.
+  importInstallPictures(build, model);
   if (twoSided > 0) {
     int32_t at = 0;
     for (int32_t i = 0; i < build->triCount; ++i) {
       if (build->tris[i].oneSided) continue;
       VxmTri* tri = &model->tris[at++];
       std::memset(tri->uv, 0, sizeof tri->uv);
-      importCopyTri(tri, &build->tris[i]);
+      importCopyTri(build, model, tri, &build->tris[i]);
     }
     const VxmTri* single = model->tris;
     vxmModelMakeDoubleSided(model);
@@ -230,7 +249,7 @@ VxmModel* importFinish(ImportBuild* build) {
   } else {
     for (int32_t i = 0; i < build->triCount; ++i) {
       std::memset(model->tris[i].uv, 0, sizeof model->tris[i].uv);
-      importCopyTri(&model->tris[i], &build->tris[i]);
+      importCopyTri(build, model, &model->tris[i], &build->tris[i]);
     }
   }
   std::strcpy(model->fileName, "Untitled.vxm");
@@ -344,6 +363,7 @@ bool importBesidePath(const char* modelPath, const char* name, char* result) {
     IMPORT_REFUSE("The model names a file outside its folder: %s", name);
     return false;
   }
+  while (name[0] == '.' && importIsSeparator(name[1])) name += 2;  // "./x" is "x"
   size_t folder = 0;
   char separator = '\\';
   for (size_t i = 0; modelPath[i]; ++i)

@@ -15,6 +15,31 @@
 #define JSMN_STRICT
 #include <jsmn.h>
 
+#include "vxmBitmap.h"
+
+// stb_image: memory only, the three formats a texture may come in, our allocator, no assertions
+// (a damaged file is its failure result, never a stop); sizes are checked against our limit
+// from the header, before stb_image decodes anything.
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_MALLOC(size) vxmMemAlloc(size)
+#define STBI_REALLOC(block, size) vxmMemRealloc(block, size)
+#define STBI_FREE(block) vxmMemFree(block)
+#define STBI_ASSERT(x) ((void)0)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#pragma GCC diagnostic ignored "-Wtype-limits"
+#include <stb_image.h>
+#pragma GCC diagnostic pop
+
 // --- JSON -------------------------------------------------------------------------------------------
 
 static bool jsonIsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -158,4 +183,56 @@ bool jsonNumber(const JsonDoc* doc, int32_t token, double* value) {
   digits[length] = 0;
   *value = std::strtod(digits, nullptr);
   return std::isfinite(*value);
+}
+
+// --- Pictures -------------------------------------------------------------------------------------
+
+// The size a PNG header claims, which stb_image does not report for a picture too large for it.
+static bool importPngSize(const uint8_t* bytes, int64_t size, int64_t* width, int64_t* height) {
+  if (size < 24 || std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) != 0 || std::memcmp(bytes + 12, "IHDR", 4) != 0) return false;
+  *width = (int64_t)bytes[16] << 24 | bytes[17] << 16 | bytes[18] << 8 | bytes[19];
+  *height = (int64_t)bytes[20] << 24 | bytes[21] << 16 | bytes[22] << 8 | bytes[23];
+  return true;
+}
+
+VxmBitmap* importDecodePicture(const uint8_t* bytes, int64_t size, const char* what) {
+  int width = 0, height = 0, channels = 0;
+  int64_t claimedWidth, claimedHeight;
+  if (importPngSize(bytes, size, &claimedWidth, &claimedHeight) &&
+      (claimedWidth > VXM_IMPORT_MAX_PICTURE || claimedHeight > VXM_IMPORT_MAX_PICTURE)) {
+    width = (int)(claimedWidth < INT32_MAX ? claimedWidth : INT32_MAX);
+    height = (int)(claimedHeight < INT32_MAX ? claimedHeight : INT32_MAX);
+  } else if (size <= 0 || size > INT32_MAX || !stbi_info_from_memory(bytes, (int)size, &width, &height, &channels)) {
+    APP_TRACE("The picture %s is not a PNG, JPEG or BMP picture.", what);
+    return nullptr;
+  }
+  if (width < 1 || height < 1 || width > VXM_IMPORT_MAX_PICTURE || height > VXM_IMPORT_MAX_PICTURE) {
+    APP_TRACE("The picture %s is %d x %d pixels; a texture may have at most %d x %d.", what, width, height,
+              (int)VXM_IMPORT_MAX_PICTURE, (int)VXM_IMPORT_MAX_PICTURE);
+    return nullptr;
+  }
+  uint8_t* rgb = stbi_load_from_memory(bytes, (int)size, &width, &height, &channels, 3);
+  if (!rgb) {
+    APP_TRACE("The picture %s cannot be decoded: %s", what, stbi_failure_reason());
+    return nullptr;
+  }
+  VxmBitmap* bitmap = vxmBitmapCreate(width, height, 24);
+  if (!bitmap) {
+    stbi_image_free(rgb);
+    APP_TRACE("Failed to create bitmap");
+    return nullptr;
+  }
+  // The decoder's rows run from the top in red, green, blue; the bitmap's from the bottom in
+  // blue, green, red.
+  for (int row = 0; row < height; ++row) {
+    const uint8_t* from = rgb + (size_t)(height - 1 - row) * (size_t)width * 3;
+    uint8_t* to = bitmap->lineTable[row];
+    for (int x = 0; x < width; ++x, from += 3, to += 3) {
+      to[0] = from[2];
+      to[1] = from[1];
+      to[2] = from[0];
+    }
+  }
+  stbi_image_free(rgb);
+  return bitmap;
 }

@@ -1,6 +1,7 @@
 // ImportLibs.h: the one door to the third-party code the import readers use: the JSON tokeniser
-// (jsmn, from Debian's libjsmn-dev). Its allocations go through the library's allocator and
-// its errors come back as truth values; its types do not pass this header.
+// (jsmn, from Debian's libjsmn-dev) and the picture decoder (stb_image, from libstb-dev). Their
+// allocations go through the library's allocator and their errors come back as truth values or
+// null pointers; their types do not pass this header.
 #pragma once
 
 #include <cstddef>
@@ -40,3 +41,11 @@ inline JsonKind jsonKind(const JsonDoc* doc, int32_t token) {
 bool jsonNumber(const JsonDoc* doc, int32_t token, double* value);
 // True when the token is a string equal to `text` (escapes are not decoded).
 bool jsonStringIs(const JsonDoc* doc, int32_t token, const char* text);
+
+// --- Pictures -------------------------------------------------------------------------------------
+struct VxmBitmap;
+// Decodes a PNG, JPEG or BMP picture held in memory into a new 24-bit bitmap in the library's
+// working form (row 0 at the bottom). Null, with one trace line naming `what`, when it is none
+// of those, is damaged, or has a side longer than VXM_IMPORT_MAX_PICTURE (checked from its
+// header before anything is decoded).
+VxmBitmap* importDecodePicture(const uint8_t* bytes, int64_t size, const char* what);

@@ -802,6 +802,8 @@ bool vxmModelSaveVXM(VxmModel* model, const char* fileName) {
     APP_TRACE("Invalid Parameters");
     return false;
   }
+  // Imported PNG and JPEG pictures go beside the model as BMP files, which VXM files name.
+  if (!vxmImportWritePictures(model, fileName)) return false;
   // Written whole or not at all: a failed save leaves the old file as it was.
   AppSave save;
   AppSave* file = &save;

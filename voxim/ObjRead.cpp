@@ -1,6 +1,7 @@
 // ObjRead.cpp: the OBJ reader: positions and faces of every object and group merged into one
 // model, polygons fanned into triangles, each face coloured by its MTL material's Kd.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,12 +10,15 @@
 #include "vxmMem.h"
 
 enum {
-  OBJ_NAME = 256,  // bytes of a material name kept, terminator included
+  OBJ_NAME = 256,  // bytes of a material name or picture file name kept, terminator included
+  OBJ_UNRESOLVED = -2,
 };
 
 struct ObjMaterial {
   char name[OBJ_NAME];
   uint32_t colour;
+  char map[OBJ_NAME];  // map_Kd: the picture's file name as written, or ""
+  int32_t picture;     // the build's picture once looked for (-1: none), OBJ_UNRESOLVED before
 };
 
 // The materials of the MTL file, found by name through open addressing.
@@ -30,7 +34,10 @@ struct ObjReader {
   const char* path;  // of the OBJ file, for the MTL beside it
   ObjMaterials materials;
   uint32_t colour;  // of the faces that follow
-  int32_t texCoords, normals;
+  int32_t picture;  // of the faces that follow, or -1
+  float* texCoords;  // u, v of each "vt"
+  int32_t texCoordCount, texCoordCapacity;
+  int32_t normals;
   int line;
 };
 
@@ -145,6 +152,8 @@ static ObjMaterial* objAddMaterial(ObjMaterials* materials, const char* name) {
   std::strncpy(material->name, name, OBJ_NAME - 1);
   material->name[OBJ_NAME - 1] = 0;
   material->colour = VXM_DEFAULT_COLOUR;
+  material->map[0] = 0;
+  material->picture = OBJ_UNRESOLVED;
   if (!objFindMaterial(materials, material->name)) {
     uint32_t at = objNameHash(material->name) & materials->mask;
     while (materials->slots[at] >= 0) at = (at + 1) & materials->mask;
@@ -173,6 +182,11 @@ static bool objReadMaterials(ObjReader* reader, char* text, char* end) {
           return false;
         }
       current->colour = importColour(rgb[0], rgb[1], rgb[2]);
+    } else if (objKeyword(&p, "map_Kd") && current) {
+      // Options ("-s 1 1 1 file.png") come first; the file is then the last word.
+      char* file = objRest(p);
+      if (file[0] == '-' && std::strrchr(file, ' ')) file = std::strrchr(file, ' ') + 1;
+      std::snprintf(current->map, sizeof current->map, "%s", file);
     }
     p = next;
   }
@@ -195,12 +209,66 @@ static bool objMaterialLibrary(ObjReader* reader, char* p) {
   return read;
 }
 
-static void objUseMaterial(ObjReader* reader, char* p) {
+// The picture of a material's map_Kd, read the first time a face uses it: -1 when the material
+// has none or its file is missing or cannot be decoded (the faces keep the colour); refused
+// when the file lies outside the OBJ's folder.
+static bool objMaterialPicture(ObjReader* reader, ObjMaterial* material) {
+  if (material->picture != OBJ_UNRESOLVED) return true;
+  material->picture = -1;
+  if (!material->map[0]) return true;
+  char path[APP_PATH_LENGTH];
+  if (!importBesidePath(reader->path, material->map, path)) return false;
+  material->picture = importFindPicture(reader->build, path);
+  if (material->picture >= 0) return true;
+  if (!appFileExists(path)) {
+    APP_TRACE("Picture not found: %s", path);
+    return true;
+  }
+  ImportBytes bytes;
+  if (!importReadFile(path, &bytes)) return false;
+  material->picture = importAddPicture(reader->build, path, path, bytes.data, bytes.size);
+  importFreeBytes(&bytes);
+  return true;
+}
+
+static bool objUseMaterial(ObjReader* reader, char* p) {
   char name[OBJ_NAME];
   std::strncpy(name, objRest(p), OBJ_NAME - 1);
   name[OBJ_NAME - 1] = 0;
-  const ObjMaterial* material = objFindMaterial(&reader->materials, name);
+  ObjMaterial* material = objFindMaterial(&reader->materials, name);
   reader->colour = material ? material->colour : VXM_DEFAULT_COLOUR;
+  reader->picture = -1;
+  if (material && !objMaterialPicture(reader, material)) return false;
+  if (material) reader->picture = material->picture;
+  return true;
+}
+
+// "vt u [v]": a texture coordinate, v counting up from the picture's bottom.
+static bool objTexCoord(ObjReader* reader, char* p) {
+  double u, v = 0;
+  if (!objNumber(&p, &u)) {
+    IMPORT_REFUSE("Line %d: a texture coordinate needs a number.", reader->line);
+    return false;
+  }
+  objNumber(&p, &v);
+  if (reader->texCoordCount == reader->texCoordCapacity) {
+    if (reader->texCoordCount >= VXM_IMPORT_MAX_VERTICES) {
+      IMPORT_REFUSE("The file has more than %d texture coordinates.", (int)VXM_IMPORT_MAX_VERTICES);
+      return false;
+    }
+    int32_t capacity = reader->texCoordCapacity ? 2 * reader->texCoordCapacity : 1024;
+    float* grown = (float*)vxmMemRealloc(reader->texCoords, sizeof(float) * 2 * (size_t)capacity);
+    if (!grown) {
+      IMPORT_OUT_OF_MEMORY();
+      return false;
+    }
+    reader->texCoords = grown;
+    reader->texCoordCapacity = capacity;
+  }
+  reader->texCoords[2 * reader->texCoordCount] = (float)u;
+  reader->texCoords[2 * reader->texCoordCount + 1] = (float)v;
+  ++reader->texCoordCount;
+  return true;
 }
 
 // --- Geometry -------------------------------------------------------------------------------------
@@ -240,13 +308,15 @@ static bool objIndex(ObjReader* reader, char** p, int32_t count, const char* wha
   return true;
 }
 
-// One corner: "v", "v/vt", "v//vn" or "v/vt/vn"; the position's index.
-static bool objCorner(ObjReader* reader, char** p, int32_t* vertex) {
+// One corner: "v", "v/vt", "v//vn" or "v/vt/vn"; the position's index and the texture
+// coordinate's (-1 for none).
+static bool objCorner(ObjReader* reader, char** p, int32_t* vertex, int32_t* texCoord) {
   int32_t unused;
+  *texCoord = -1;
   if (!objIndex(reader, p, reader->build->vertexCount, "vertex", vertex)) return false;
   if (**p == '/') {
     ++*p;
-    if (**p != '/' && !objIndex(reader, p, reader->texCoords, "texture coordinate", &unused)) return false;
+    if (**p != '/' && !objIndex(reader, p, reader->texCoordCount, "texture coordinate", texCoord)) return false;
     if (**p == '/') {
       ++*p;
       if (!objIndex(reader, p, reader->normals, "normal", &unused)) return false;
@@ -271,14 +341,22 @@ static bool objFace(ObjReader* reader, char* p) {
     return false;
   }
   if (!importReserveTris(reader->build, corners - 2, false)) return false;
-  int32_t first = 0, previous = 0;
+  int32_t first = 0, previous = 0, firstUv = -1, previousUv = -1;
   for (int32_t k = 0; k < corners; ++k) {
-    int32_t vertex;
+    int32_t vertex, uv;
     p = objSkipSpace(p);
-    if (!objCorner(reader, &p, &vertex)) return false;
-    if (k >= 2) importAddTri(reader->build, first, previous, vertex, reader->colour, false);
-    if (k == 0) first = vertex;
-    previous = vertex;
+    if (!objCorner(reader, &p, &vertex, &uv)) return false;
+    if (k >= 2) {
+      if (reader->picture >= 0 && firstUv >= 0 && previousUv >= 0 && uv >= 0) {
+        const float* t = reader->texCoords;
+        float coords[6] = {t[2 * firstUv], t[2 * firstUv + 1], t[2 * previousUv], t[2 * previousUv + 1], t[2 * uv], t[2 * uv + 1]};
+        importAddTexturedTri(reader->build, first, previous, vertex, reader->colour, false, reader->picture, coords);
+      } else {
+        importAddTri(reader->build, first, previous, vertex, reader->colour, false);
+      }
+    }
+    if (k == 0) first = vertex, firstUv = uv;
+    previous = vertex, previousUv = uv;
   }
   return true;
 }
@@ -287,10 +365,10 @@ static bool objFace(ObjReader* reader, char* p) {
 static bool objStatement(ObjReader* reader, char* p) {
   p = objSkipSpace(p);
   if (objKeyword(&p, "v")) return objVertex(reader, p);
-  if (objKeyword(&p, "vt")) return ++reader->texCoords, true;
+  if (objKeyword(&p, "vt")) return objTexCoord(reader, p);
   if (objKeyword(&p, "vn")) return ++reader->normals, true;
   if (objKeyword(&p, "f")) return objFace(reader, p);
-  if (objKeyword(&p, "usemtl")) return objUseMaterial(reader, p), true;
+  if (objKeyword(&p, "usemtl")) return objUseMaterial(reader, p);
   if (objKeyword(&p, "mtllib")) return objMaterialLibrary(reader, p);
   return true;
 }
@@ -320,8 +398,10 @@ VxmModel* vxmModelLoadOBJ(const char* fileName) {
   reader.build = &build;
   reader.path = path;
   reader.colour = VXM_DEFAULT_COLOUR;
+  reader.picture = -1;
   bool read = objRead(&reader, (char*)bytes.data, (char*)bytes.data + bytes.size);
   objFreeMaterials(&reader.materials);
+  vxmMemFree(reader.texCoords);
   importFreeBytes(&bytes);
   VxmModel* model = read ? importFinish(&build) : nullptr;
   importEnd(&build);

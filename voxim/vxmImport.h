@@ -16,6 +16,8 @@ enum {
   VXM_IMPORT_MAX_VERTICES = 3000000,
   // Bytes of a model file or of a file it names (MTL, glTF buffers) read whole into memory.
   VXM_IMPORT_MAX_FILE = 512 * 1024 * 1024,
+  // Pixels of a side of a texture picture: twelve of the largest take 144 MB.
+  VXM_IMPORT_MAX_PICTURE = 2048,
 };
 
 // Each returns a new double-sided model (fileName "Untitled.vxm") or null, with the reason in
@@ -33,3 +35,10 @@ void vxmImportClearReason(void);
 // The triangles the last import that succeeded took from its file, before double-siding: what
 // other programs count for the same file. The tests and the command-line tool compare it.
 int64_t vxmImportTriangles(void);
+
+// Called by the VXM writer before it writes a model: each texture whose picture came from an
+// imported PNG or JPEG (its path does not end in ".bmp") is written as a 24-bit BMP file beside
+// the model, "<model>-1.bmp", "<model>-2.bmp", ... (a name that holds a different picture is
+// passed over; one that holds the same picture is used again), through the safe-save service,
+// and its slot's path becomes that file's. False (traced) when a picture cannot be written.
+bool vxmImportWritePictures(VxmModel* model, const char* fileName);

@@ -57,6 +57,7 @@ const std::map<std::string, std::string> kRefused = {
     {"glTF2/glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_09.gltf", "draws points or lines"},
     {"glTF2/glTF-Asset-Generator/Mesh_PrimitiveMode/Mesh_PrimitiveMode_10.gltf", "draws points or lines"},
     {"glTF2/wrongTypes/badArray.gltf", "Mesh 0 has no primitives."},
+    {"glTF2/wrongTypes/badUint.gltf", "\"index\" is not a whole number"},  // a texture index of text
 };
 
 // Every .stl, .obj, .gltf and .glb file below the package's folders of these formats.

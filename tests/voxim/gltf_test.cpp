@@ -252,6 +252,33 @@ TEST_F(Gltf, HostileFilesAreRefusedWithTheirReason) {
   for (const auto& row : bufferRows) expectRefusedBytes("bad.gltf", replaced(baseDoc(), "URI", row[0]), row[1]);
 }
 
+TEST_F(Gltf, BaseColourTextureWithItsDownwardCoordinatesTurnedUp) {
+  // A 2 x 2 PNG (top row red, green) as a data URI; corners at glTF (0,0), (1,0), (0,1): the top
+  // left, top right and bottom left of the picture.
+  const std::string png(
+      "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x02\x00\x00\x00\x02\x08\x02\x00\x00"
+      "\x00\xfd\xd4\x9a\x73\x00\x00\x00\x12\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0\xc0\x00\xc2\x0c\xff\x81\x00\x00\x1f"
+      "\xee\x05\xfb\x0b\xd9\x68\x8b\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+      75);
+  std::string coords;
+  for (float f : {0.f, 0.f, 1.f, 0.f, 0.f, 1.f}) coords += f32(f);
+  std::string text = doc("\"POSITION\":0}", "\"POSITION\":0,\"TEXCOORD_0\":3}");
+  text = replaced(text, "\"type\":\"VEC4\"}]", "\"type\":\"VEC4\"},{\"bufferView\":3,\"componentType\":5126,\"count\":3,\"type\":\"VEC2\"}]");
+  text = replaced(text, "\"byteLength\":12}]", "\"byteLength\":12},{\"buffer\":1,\"byteLength\":24}]");
+  text = replaced(text, "1,1]}", "1,1],\"baseColorTexture\":{\"index\":0}}");
+  text = replaced(text, "{\"asset\"", "{\"textures\":[{\"source\":0}],\"images\":[{\"uri\":\"data:image/png;base64," + base64(png) + "\"}],\"asset\"");
+  text = text.substr(0, text.size() - 2) + ",{\"byteLength\":24,\"uri\":\"data:;base64," + base64(coords) + "\"}]}";
+  VxmModel* m = load("t.gltf", text);
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->textureCount, 1);
+  EXPECT_EQ(m->textures[0].path, path("t.gltf") + "#image0");
+  EXPECT_EQ(m->tris[0].texture, m->textures[0].bitmap);
+  const int32_t uv[6] = {0, 8191, 0, 0, 8191, 8191};  // corners stored as (0, 2, 1); v up, clamped
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(m->tris[0].uv[k], uv[k]) << k;
+  vxmModelFree(m);
+  expectNoLeak();
+}
+
 TEST_F(Gltf, EveryFailedAllocationFailsCleanly) {
   write("m.gltf", doc("\"POSITION\":0}", "\"POSITION\":0,\"COLOR_0\":2}"));
   long before = vxmMemAllocations();
