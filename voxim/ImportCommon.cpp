@@ -253,7 +253,8 @@ VxmModel* importFinish(ImportBuild* build) {
     }
   }
   std::strcpy(model->fileName, "Untitled.vxm");
-  vxmModelCalcSurfaceNormals(model);
+  // Doubling has computed the normals of what it holds; one-sided facets added since lack theirs.
+  if (twoSided == 0 || oneSided > 0) vxmModelCalcSurfaceNormals(model);
   importTriangles = build->triCount;
   return model;
 }
