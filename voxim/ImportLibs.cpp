@@ -223,7 +223,8 @@ VxmBitmap* importDecodePicture(const uint8_t* bytes, int64_t size, const char* w
     return nullptr;
   }
   // The decoder's rows run from the top in red, green, blue; the bitmap's from the bottom in
-  // blue, green, red.
+  // blue, green, red. Row padding is zero, as a BMP file written from the bitmap must have it.
+  std::memset(bitmap->bits, 0, (size_t)bitmap->bitsSize);
   for (int row = 0; row < height; ++row) {
     const uint8_t* from = rgb + (size_t)(height - 1 - row) * (size_t)width * 3;
     uint8_t* to = bitmap->lineTable[row];

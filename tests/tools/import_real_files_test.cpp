@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ToolRun.h"
 #include "app.h"
 #include "appHost.h"
 #include "vxmImport.h"
@@ -129,6 +130,22 @@ TEST(ImportRealFiles, EveryPackageFileImportsWithTheIndependentCountOrIsRefusedW
   }
   EXPECT_EQ(refused, (int)kRefused.size());  // every listed file is still in the package
   appEnableMessages(true);
+}
+
+TEST(ImportRealFiles, TheToolDescribesAndConvertsImportedModelsWithTheirPictures) {
+  const std::string box = std::string(kModels) + "/glTF2/BoxTextured-glTF/BoxTextured.gltf";
+  if (!fs::exists(box)) GTEST_SKIP() << "assimp-testmodels is not installed";
+  const std::string dir = testScratchDir("import-tool");
+  ToolRun run = runTool(dir, "info " + toolQuote(std::string(kModels) + "/STL/triangle_with_two_solids.stl"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, 22), "vertices: 6\nfacets: 4\n");
+  run = runTool(dir, "convert " + toolQuote(box) + " box.vxm");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(testJoin(dir, "box-1.bmp")));
+  run = runTool(dir, "info box.vxm");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("textures: 1\ntextured facets: 12\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("box-1.bmp"), std::string::npos) << run.out;
 }
 
 }  // namespace
