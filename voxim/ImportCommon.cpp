@@ -212,6 +212,23 @@ static bool importAppendOneSided(VxmModel* model, const ImportBuild* build, int3
   return true;
 }
 
+// A twin made by doubling has its first two corners exchanged but its texture coordinates as
+// they were; on a textured twin they are exchanged too, so that the back shows the picture
+// where the front does. A twin is the facet after its original with corners (v1, v0, v2) and the
+// same texture and coordinates.
+static void importTurnTwinCoordinates(VxmModel* model) {
+  for (int32_t i = 0; i + 1 < model->triCount; ++i) {
+    const VxmTri* front = &model->tris[i];
+    VxmTri* twin = &model->tris[i + 1];
+    if (!front->texture || twin->texture != front->texture || twin->v[0] != front->v[1] ||
+        twin->v[1] != front->v[0] || twin->v[2] != front->v[2] || std::memcmp(twin->uv, front->uv, sizeof twin->uv) != 0)
+      continue;
+    twin->uv[0] = front->uv[2], twin->uv[1] = front->uv[3];
+    twin->uv[2] = front->uv[0], twin->uv[3] = front->uv[1];
+    ++i;
+  }
+}
+
 VxmModel* importFinish(ImportBuild* build) {
   if (build->triCount < 1) {
     IMPORT_REFUSE("The file holds no triangles.");
@@ -242,6 +259,7 @@ VxmModel* importFinish(ImportBuild* build) {
     // Doubling always puts a new table in place; the old one means its allocation failed.
     bool doubled = model->tris != single;
     if (!doubled) IMPORT_OUT_OF_MEMORY();
+    if (doubled) importTurnTwinCoordinates(model);
     if (!doubled || (oneSided > 0 && !importAppendOneSided(model, build, oneSided))) {
       vxmModelFree(model);
       return nullptr;

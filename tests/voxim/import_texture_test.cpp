@@ -80,7 +80,9 @@ TEST_F(ImportTexture, ObjMapKdBecomesATextureAndAFacetAcrossTilesTakesItsAverage
   EXPECT_EQ(m->tris[0].texture, b);
   const int32_t uv[6] = {0, 0, 0, 8191, 8191, 0};  // corners stored as (0, 2, 1)
   for (int k = 0; k < 6; ++k) EXPECT_EQ(m->tris[0].uv[k], uv[k]) << k;
-  EXPECT_EQ(m->tris[1].texture, b);            // the twin shows it too
+  EXPECT_EQ(m->tris[1].texture, b);            // the twin shows it too, its coordinates with its corners
+  const int32_t twinUv[6] = {0, 8191, 0, 0, 8191, 0};
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(m->tris[1].uv[k], twinUv[k]) << k;
   EXPECT_EQ(m->tris[2].texture, nullptr);      // u from 0 to 1.5: two tiles
   EXPECT_EQ(m->tris[2].colour, 0x808080u);
   EXPECT_EQ(m->tris[4].texture, nullptr);      // no coordinates: the material's colour
