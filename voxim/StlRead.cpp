@@ -74,8 +74,12 @@ static const char* stlWord(StlText* text, size_t* length) {
   return word;
 }
 
+// Keywords in any case: some programs write them in capitals.
 static bool stlIs(const char* word, size_t length, const char* keyword) {
-  return length == std::strlen(keyword) && std::memcmp(word, keyword, length) == 0;
+  if (length != std::strlen(keyword)) return false;
+  for (size_t i = 0; i < length; ++i)
+    if ((word[i] | 0x20) != keyword[i]) return false;
+  return true;
 }
 
 static void stlSkipLine(StlText* text) {
@@ -169,7 +173,9 @@ static bool stlReadText(const ImportBytes* bytes, ImportBuild* build) {
 static bool stlStartsWithSolid(const ImportBytes* bytes) {
   const char* p = (const char*)bytes->data;
   while (stlSpace(*p)) ++p;
-  return std::strncmp(p, "solid", 5) == 0;
+  size_t length = 0;
+  while (p[length] && !stlSpace(p[length])) ++length;
+  return stlIs(p, length, "solid");
 }
 
 VxmModel* vxmModelLoadSTL(const char* fileName) {

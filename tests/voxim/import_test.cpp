@@ -90,12 +90,12 @@ TEST_F(Import, BinaryStlWeldsMapsZUpAndKeepsTheFrontTowardsTheViewer) {
   expectNoLeak();
 }
 
-TEST_F(Import, AsciiStlSolidsCrLfPolygonsAndNumbersInEveryForm) {
+TEST_F(Import, AsciiStlSolidsCrLfPolygonsCapitalsAndNumbersInEveryForm) {
   const std::string text =
       "solid first one\r\n facet normal 0 -1 0\r\n  outer loop\r\n   vertex 0 0 0\r\n   vertex 1e0 0 0\r\n"
       "   vertex 0 0 +2.0\r\n  endloop\r\n endfacet\r\nendsolid first one\r\n"
-      "solid\n facet normal 0 0 0\n outer loop\n vertex 0 0 0\n vertex 1 0 0\n vertex 1 0 1\n vertex 0 0 1\n"
-      " endloop\n endfacet\nendsolid";
+      "SOLID\n FACET NORMAL 0 0 0\n OUTER LOOP\n VERTEX 0 0 0\n Vertex 1 0 0\n vertex 1 0 1\n vertex 0 0 1\n"
+      " ENDLOOP\n endfacet\nendsolid";
   VxmModel* m = load("two.STL", text);
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->vertexCount, 5);  // (0,0,0) and (1,0,0) welded across the solids
