@@ -29,9 +29,15 @@ static bool askFile(bool open, const char* title, const char* extension, const c
   return appFileDialog(ew.main, open, title, extension, types, folder, file, nullptr, nullptr);
 }
 
+static void showFailure(const char* format, const char* path) {
+  char text[EDITOR_PATH_LENGTH + 128];
+  std::snprintf(text, sizeof text, format, path);
+  appMessage(text);
+}
+
 // A model that failed to load: the message, and an import's reason for refusing the file on a
 // line of its own.
-static void showFailure(const char* format, const char* path) {
+static void showModelFailure(const char* format, const char* path) {
   char text[EDITOR_PATH_LENGTH + APP_TRACE_LINE];
   int length = std::snprintf(text, sizeof text, format, path);
   if (length > 0 && length < (int)sizeof text && vxmImportReason()[0])
@@ -172,7 +178,7 @@ static void commandNew(void) {
   if (!model || !editorInstallModel(&editor, model)) {
     SetCursor(former);
     appStatusText(editor.statusText);
-    showFailure("Failed to load model file\n'%s'.", file);
+    showModelFailure("Failed to load model file\n'%s'.", file);
     return;
   }
   showInstalledModel(model, former);
@@ -184,7 +190,7 @@ static void commandOpen(void) {
   if (!askFile(true, "Open Model", "vxm", MODEL_TYPES, "Models\\", file)) return;
   if (editor.modelEdited && !editorSaveModel(true)) return;
   if (!editorOpenModel(file)) {
-    showFailure("Failed to open model\n'%s'.", file);
+    showModelFailure("Failed to open model\n'%s'.", file);
     return;
   }
   afterOpen();
