@@ -455,6 +455,15 @@ static double gltfRead(const GltfView* view, int32_t i, int k) {
   }
 }
 
+// True when every float of the view's first `count` elements is finite (whole numbers always are).
+static bool gltfFinite(const GltfView* view, int32_t count) {
+  if (view->componentType != GLTF_FLOAT) return true;
+  for (int32_t i = 0; i < count; ++i)
+    for (int k = 0; k < view->components; ++k)
+      if (!std::isfinite(gltfRead(view, i, k))) return false;
+  return true;
+}
+
 static uint32_t gltfIndexAt(const GltfView* view, int32_t i) {
   const uint8_t* p = view->data + view->stride * i;
   switch (view->componentType) {
@@ -657,6 +666,10 @@ static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, i
       IMPORT_REFUSE("The colours of mesh %d are not one colour for each vertex.", (int)mesh);
       return false;
     }
+    if (!gltfFinite(&colours, positions.count)) {
+      IMPORT_REFUSE("The colours of mesh %d hold a value that is not a finite number.", (int)mesh);
+      return false;
+    }
   }
   int32_t corners = positions.count;
   if (indicesIndex >= 0) {
@@ -686,6 +699,10 @@ static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, i
                     coords.normalized);
       if (!unorm || coords.components != 2 || coords.count < positions.count) {
         IMPORT_REFUSE("The texture coordinates of mesh %d are not one pair for each vertex.", (int)mesh);
+        return false;
+      }
+      if (!gltfFinite(&coords, positions.count)) {
+        IMPORT_REFUSE("The texture coordinates of mesh %d hold a value that is not a finite number.", (int)mesh);
         return false;
       }
     }

@@ -236,6 +236,16 @@ TEST_F(Gltf, HostileFilesAreRefusedWithTheirReason) {
   };
   for (const Row& row : rows) expectRefusedBytes("bad.gltf", doc(row.from, row.to), row.words);
 
+  // Colours as floats over positions 1 to 3, the last of which holds an infinity (0x7F800000)
+  // that the three positions read do not reach.
+  std::string infinite = bufferBytes();
+  infinite.replace(40, 4, u32(0x7F800000u));
+  std::string colours = replaced(baseDoc(), "URI", "data:;base64," + base64(infinite));
+  colours = replaced(colours, "\"POSITION\":0}", "\"POSITION\":0,\"COLOR_0\":3}");
+  colours = replaced(colours, "\"type\":\"VEC4\"}]",
+                     "\"type\":\"VEC4\"},{\"bufferView\":0,\"byteOffset\":12,\"componentType\":5126,\"count\":3,\"type\":\"VEC3\"}]");
+  expectRefusedBytes("bad.gltf", colours, "The colours of mesh 0 hold a value that is not a finite number.");
+
   // Index 3 names a vertex the three positions do not have.
   std::string outside = doc("\"count\":3,\"type\":\"SCALAR\"", "\"count\":3,\"type\":\"SCALAR\",\"byteOffset\":2");
   expectRefusedBytes("bad.gltf", outside, "Mesh 0 has index 3; it has 3 vertices.");
