@@ -637,121 +637,146 @@ static void gltfTriangleCorners(int64_t mode, int32_t t, uint32_t corner[3]) {
   }
 }
 
-static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, int32_t mesh) {
-  int64_t mode;
-  if (!gltfInt(g, primitive, "mode", 4, 0, 6, &mode)) return false;
-  if (mode < 4) {
-    IMPORT_REFUSE("Mesh %d draws points or lines, which Quirla does not take.", (int)mesh);
+// A triangle primitive's accessors, each checked against its buffer and its positions.
+struct GltfPrimitive {
+  int32_t mesh;  // for messages
+  int64_t mode;  // 4 triangles, 5 strip, 6 fan
+  GltfView positions, colours, indices, coords;
+  bool hasColours, hasIndices;
+  int32_t corners;  // indices, or positions when there are none
+  GltfLook look;
+};
+
+// A per-vertex attribute (COLOR_0, TEXCOORD_n): absent, or one element of `low` to `high` floats,
+// or normalised bytes or shorts, for each position, every float finite.
+static bool gltfVertexAttribute(Gltf* g, int32_t attributes, const char* name, const GltfPrimitive* p, int low,
+                                int high, const char* what, GltfView* view, bool* present) {
+  int32_t index;
+  if (!gltfIndex(g, attributes, name, &g->accessors, false, &index)) return false;
+  *present = index >= 0;
+  if (index < 0) return true;
+  if (!gltfAccessor(g, index, view)) return false;
+  bool unorm = view->componentType == GLTF_FLOAT ||
+               ((view->componentType == GLTF_UNSIGNED_BYTE || view->componentType == GLTF_UNSIGNED_SHORT) &&
+                view->normalized);
+  if (!unorm || view->components < low || view->components > high || view->count < p->positions.count) {
+    IMPORT_REFUSE("The %s of mesh %d are not one for each vertex.", what, (int)p->mesh);
+    return false;
+  }
+  if (!gltfFinite(view, p->positions.count)) {
+    IMPORT_REFUSE("The %s of mesh %d hold a value that is not a finite number.", what, (int)p->mesh);
+    return false;
+  }
+  return true;
+}
+
+// Reads and checks what a primitive draws with; `drawn` false when it has no positions.
+static bool gltfReadPrimitive(Gltf* g, int32_t primitive, GltfPrimitive* p, bool* drawn) {
+  *drawn = false;
+  if (!gltfInt(g, primitive, "mode", 4, 0, 6, &p->mode)) return false;
+  if (p->mode < 4) {
+    IMPORT_REFUSE("Mesh %d draws points or lines, which Quirla does not take.", (int)p->mesh);
     return false;
   }
   int32_t attributes = jsonMember(&g->json, primitive, "attributes");
-  int32_t positionIndex, colourIndex, indicesIndex;
+  int32_t positionIndex, indicesIndex;
   if (!gltfIndex(g, attributes, "POSITION", &g->accessors, false, &positionIndex) ||
-      !gltfIndex(g, attributes, "COLOR_0", &g->accessors, false, &colourIndex) ||
       !gltfIndex(g, primitive, "indices", &g->accessors, false, &indicesIndex))
     return false;
-  if (positionIndex < 0) return true;  // nothing to draw
-  GltfView positions, colours, indices;
-  if (!gltfAccessor(g, positionIndex, &positions)) return false;
-  if (positions.componentType != GLTF_FLOAT || positions.components != 3) {
-    IMPORT_REFUSE("The positions of mesh %d are not three floats each.", (int)mesh);
+  if (positionIndex < 0) return true;
+  if (!gltfAccessor(g, positionIndex, &p->positions)) return false;
+  if (p->positions.componentType != GLTF_FLOAT || p->positions.components != 3) {
+    IMPORT_REFUSE("The positions of mesh %d are not three floats each.", (int)p->mesh);
     return false;
   }
-  if (colourIndex >= 0) {
-    if (!gltfAccessor(g, colourIndex, &colours)) return false;
-    bool unorm = colours.componentType == GLTF_FLOAT ||
-                 ((colours.componentType == GLTF_UNSIGNED_BYTE || colours.componentType == GLTF_UNSIGNED_SHORT) &&
-                  colours.normalized);
-    if (!unorm || colours.components < 3 || colours.components > 4 || colours.count < positions.count) {
-      IMPORT_REFUSE("The colours of mesh %d are not one colour for each vertex.", (int)mesh);
+  if (!gltfVertexAttribute(g, attributes, "COLOR_0", p, 3, 4, "colours", &p->colours, &p->hasColours)) return false;
+  p->hasIndices = indicesIndex >= 0;
+  p->corners = p->positions.count;
+  if (p->hasIndices) {
+    if (!gltfAccessor(g, indicesIndex, &p->indices)) return false;
+    if (p->indices.components != 1 || (p->indices.componentType != GLTF_UNSIGNED_BYTE &&
+                                       p->indices.componentType != GLTF_UNSIGNED_SHORT &&
+                                       p->indices.componentType != GLTF_UNSIGNED_INT)) {
+      IMPORT_REFUSE("The indices of mesh %d are not unsigned whole numbers.", (int)p->mesh);
       return false;
     }
-    if (!gltfFinite(&colours, positions.count)) {
-      IMPORT_REFUSE("The colours of mesh %d hold a value that is not a finite number.", (int)mesh);
-      return false;
-    }
+    p->corners = p->indices.count;
   }
-  int32_t corners = positions.count;
-  if (indicesIndex >= 0) {
-    if (!gltfAccessor(g, indicesIndex, &indices)) return false;
-    if (indices.components != 1 || (indices.componentType != GLTF_UNSIGNED_BYTE &&
-                                    indices.componentType != GLTF_UNSIGNED_SHORT &&
-                                    indices.componentType != GLTF_UNSIGNED_INT)) {
-      IMPORT_REFUSE("The indices of mesh %d are not unsigned whole numbers.", (int)mesh);
-      return false;
-    }
-    corners = indices.count;
-  }
-  GltfLook look;
-  if (!gltfMaterial(g, primitive, &look)) return false;
-  GltfView coords;
-  if (look.picture >= 0) {
+  if (!gltfMaterial(g, primitive, &p->look)) return false;
+  if (p->look.picture >= 0) {
     char name[16];
-    std::snprintf(name, sizeof name, "TEXCOORD_%d", (int)look.texCoord);
-    int32_t coordIndex;
-    if (!gltfIndex(g, attributes, name, &g->accessors, false, &coordIndex)) return false;
-    if (coordIndex < 0) {
-      look.picture = -1;
-    } else {
-      if (!gltfAccessor(g, coordIndex, &coords)) return false;
-      bool unorm = coords.componentType == GLTF_FLOAT ||
-                   ((coords.componentType == GLTF_UNSIGNED_BYTE || coords.componentType == GLTF_UNSIGNED_SHORT) &&
-                    coords.normalized);
-      if (!unorm || coords.components != 2 || coords.count < positions.count) {
-        IMPORT_REFUSE("The texture coordinates of mesh %d are not one pair for each vertex.", (int)mesh);
-        return false;
-      }
-      if (!gltfFinite(&coords, positions.count)) {
-        IMPORT_REFUSE("The texture coordinates of mesh %d hold a value that is not a finite number.", (int)mesh);
-        return false;
-      }
-    }
+    bool present;
+    std::snprintf(name, sizeof name, "TEXCOORD_%d", (int)p->look.texCoord);
+    if (!gltfVertexAttribute(g, attributes, name, p, 2, 2, "texture coordinates", &p->coords, &present)) return false;
+    if (!present) p->look.picture = -1;  // a picture without coordinates: the colour alone
   }
-  int32_t triangles = mode == 4 ? corners / 3 : corners - 2;
-  if (triangles < 1) return true;
-  ImportBuild* build = g->build;
-  if (!importReserveTris(build, triangles, look.oneSided) || !importReserveVertices(build, positions.count))
-    return false;
-  int32_t base = build->vertexCount;
-  for (int32_t i = 0; i < positions.count; ++i) {
-    double p[3] = {gltfRead(&positions, i, 0), gltfRead(&positions, i, 1), gltfRead(&positions, i, 2)};
+  *drawn = true;
+  return true;
+}
+
+// The primitive's positions, transformed by the node's world matrix and mapped into the model's
+// axes; `base` is the model index of the first.
+static bool gltfAddVertices(ImportBuild* build, const GltfPrimitive* p, const GltfMatrix* world, int32_t* base) {
+  *base = build->vertexCount;
+  for (int32_t i = 0; i < p->positions.count; ++i) {
+    double v[3] = {gltfRead(&p->positions, i, 0), gltfRead(&p->positions, i, 1), gltfRead(&p->positions, i, 2)};
     double q[3];
-    for (int r = 0; r < 3; ++r) q[r] = world->m[r] * p[0] + world->m[4 + r] * p[1] + world->m[8 + r] * p[2] + world->m[12 + r];
-    VxmVector v = importFromYUp(q[0], q[1], q[2]);
-    if (!importFinite(&v)) {
-      IMPORT_REFUSE("Vertex %d of mesh %d is not a finite number.", (int)i, (int)mesh);
+    for (int r = 0; r < 3; ++r) q[r] = world->m[r] * v[0] + world->m[4 + r] * v[1] + world->m[8 + r] * v[2] + world->m[12 + r];
+    VxmVector mapped = importFromYUp(q[0], q[1], q[2]);
+    if (!importFinite(&mapped)) {
+      IMPORT_REFUSE("Vertex %d of mesh %d is not a finite number.", (int)i, (int)p->mesh);
       return false;
     }
-    importAddVertex(build, &v);
+    importAddVertex(build, &mapped);
   }
+  return true;
+}
+
+// The primitive's triangles over the vertices from `base`, with their colours and pictures.
+static bool gltfAddTriangles(ImportBuild* build, const GltfPrimitive* p, const GltfMatrix* world, int32_t base,
+                             int32_t triangles) {
   // A mirroring transform turns the facets' fronts to the back: the winding turns with it.
   bool mirrored = gltfDeterminant(world) < 0;
   for (int32_t t = 0; t < triangles; ++t) {
     uint32_t corner[3];
-    gltfTriangleCorners(mode, t, corner);
+    gltfTriangleCorners(p->mode, t, corner);
     for (int k = 0; k < 3; ++k) {
-      if (indicesIndex >= 0) corner[k] = gltfIndexAt(&indices, (int32_t)corner[k]);
-      if (corner[k] >= (uint32_t)positions.count) {
-        IMPORT_REFUSE("Mesh %d has index %u; it has %d vertices.", (int)mesh, corner[k], (int)positions.count);
+      if (p->hasIndices) corner[k] = gltfIndexAt(&p->indices, (int32_t)corner[k]);
+      if (corner[k] >= (uint32_t)p->positions.count) {
+        IMPORT_REFUSE("Mesh %d has index %u; it has %d vertices.", (int)p->mesh, corner[k], (int)p->positions.count);
         return false;
       }
     }
-    uint32_t colour = gltfTriColour(&look, colourIndex >= 0 ? &colours : nullptr, corner);
+    uint32_t colour = gltfTriColour(&p->look, p->hasColours ? &p->colours : nullptr, corner);
     if (mirrored) std::swap(corner[1], corner[2]);
     int32_t a = base + (int32_t)corner[0], b = base + (int32_t)corner[1], c = base + (int32_t)corner[2];
-    if (look.picture < 0) {
-      importAddTri(build, a, b, c, colour, look.oneSided);
+    if (p->look.picture < 0) {
+      importAddTri(build, a, b, c, colour, p->look.oneSided);
       continue;
     }
     // glTF's v runs down the picture; the model's up.
     float uv[6];
     for (int k = 0; k < 3; ++k) {
-      uv[2 * k] = (float)gltfRead(&coords, (int32_t)corner[k], 0);
-      uv[2 * k + 1] = (float)(1.0 - gltfRead(&coords, (int32_t)corner[k], 1));
+      uv[2 * k] = (float)gltfRead(&p->coords, (int32_t)corner[k], 0);
+      uv[2 * k + 1] = (float)(1.0 - gltfRead(&p->coords, (int32_t)corner[k], 1));
     }
-    importAddTexturedTri(build, a, b, c, colour, look.oneSided, look.picture, uv);
+    importAddTexturedTri(build, a, b, c, colour, p->look.oneSided, p->look.picture, uv);
   }
   return true;
+}
+
+static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, int32_t mesh) {
+  GltfPrimitive p;
+  p.mesh = mesh;
+  bool drawn;
+  if (!gltfReadPrimitive(g, primitive, &p, &drawn)) return false;
+  if (!drawn) return true;  // no positions: nothing to draw
+  int32_t triangles = p.mode == 4 ? p.corners / 3 : p.corners - 2;
+  if (triangles < 1) return true;
+  int32_t base;
+  return importReserveTris(g->build, triangles, p.look.oneSided) &&
+         importReserveVertices(g->build, p.positions.count) && gltfAddVertices(g->build, &p, world, &base) &&
+         gltfAddTriangles(g->build, &p, world, base, triangles);
 }
 
 static bool gltfMesh(Gltf* g, int32_t mesh, const GltfMatrix* world) {
