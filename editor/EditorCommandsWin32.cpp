@@ -11,8 +11,9 @@
 #include "EditorWin32.h"
 #include "app.h"
 #include "resource.h"
+#include "vxmImport.h"
 
-static const char MODEL_TYPES[] = "Model Files (.vxm;.3ds)\0*.vxm;*.3ds\0";
+static const char MODEL_TYPES[] = "Model Files (.vxm;.3ds;.obj;.stl;.gltf;.glb)\0*.vxm;*.3ds;*.obj;*.stl;*.gltf;*.glb\0";
 static const char SAVE_MODEL_TYPES[] = "Model (*.vxm)\0*.vxm\0All Files (*.*)\0*.*\0";
 static const char TEXTURE_TYPES[] = "Windows Bitmap (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
 static const char LIGHT_TYPES[] = "Lights (*.vlt)\0*.vlt\0All Files (*.*)\0*.*\0";
@@ -32,6 +33,16 @@ static bool askFile(bool open, const char* title, const char* extension, const c
 static void showFailure(const char* format, const char* path) {
   char text[EDITOR_PATH_LENGTH + 128];
   std::snprintf(text, sizeof text, format, path);
+  appMessage(text);
+}
+
+// A model that failed to load: the message, and an import's reason for refusing the file on a
+// line of its own.
+static void showModelFailure(const char* format, const char* path) {
+  char text[EDITOR_PATH_LENGTH + APP_TRACE_LINE];
+  int length = std::snprintf(text, sizeof text, format, path);
+  if (length > 0 && length < (int)sizeof text && vxmImportReason()[0])
+    std::snprintf(text + length, sizeof text - length, "\n\n%s", vxmImportReason());
   appMessage(text);
 }
 
@@ -203,7 +214,7 @@ static void commandNew(void) {
   if (!model || !editorInstallModel(&editor, model)) {
     SetCursor(former);
     appStatusText(editor.statusText);
-    showFailure("Failed to load model file\n'%s'.", file);
+    showModelFailure("Failed to load model file\n'%s'.", file);
     return;
   }
   showInstalledModel(model, former);
@@ -215,7 +226,7 @@ static void commandOpen(void) {
   if (!askFile(true, "Open Model", "vxm", MODEL_TYPES, "Models\\", file)) return;
   if (editor.modelEdited && !editorSaveModel(true, false)) return;
   if (!editorOpenModel(file)) {
-    showFailure("Failed to open model\n'%s'.", file);
+    showModelFailure("Failed to open model\n'%s'.", file);
     return;
   }
   afterOpen();

@@ -7,6 +7,7 @@
 #include "app.h"
 #include "vxmMem.h"
 #include "vxmModel.h"
+#include "vxmImport.h"
 
 // A failed allocation is traced and shown to the user.
 #define MODEL_OUT_OF_MEMORY()       \
@@ -630,8 +631,12 @@ VxmModel* vxmModelLoad(const char* fileName) {
     APP_TRACE("Invalid Parameters");
     return nullptr;
   }
+  vxmImportClearReason();
   const char* dot = std::strrchr(fileName, '.');
   if (dot && equalsIgnoringCase(dot, ".3DS")) return vxmModelLoad3DS(fileName);
+  if (dot && equalsIgnoringCase(dot, ".STL")) return vxmModelLoadSTL(fileName);
+  if (dot && equalsIgnoringCase(dot, ".OBJ")) return vxmModelLoadOBJ(fileName);
+  if (dot && (equalsIgnoringCase(dot, ".GLTF") || equalsIgnoringCase(dot, ".GLB"))) return vxmModelLoadGLTF(fileName);
   return vxmModelLoadVXM(fileName);
 }
 
@@ -887,6 +892,8 @@ bool vxmModelSaveVXM(VxmModel* model, const char* fileName) {
     APP_TRACE("Invalid Parameters");
     return false;
   }
+  // Imported PNG and JPEG pictures go beside the model as BMP files, which VXM files name.
+  if (!vxmImportWritePictures(model, fileName)) return false;
   // Written whole or not at all: a failed save leaves the old file as it was.
   AppSave save;
   AppSave* file = &save;

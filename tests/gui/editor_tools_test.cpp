@@ -425,6 +425,9 @@ TEST_F(Tools, HostileFilesAreRefusedAndChangeNothing) {
   const Case cases[] = {
       {CMD_OPEN, "Open Model", model("truncated.vxm"), truncated, MODEL},
       {CMD_OPEN, "Open Model", model("corrupt.3ds"), "not a 3ds file, only words", MODEL},
+      // An import's reason for refusing the file follows on a line of its own.
+      {CMD_OPEN, "Open Model", model("odd.stl"), "solid odd\r\nwobble\r\n",
+       "Failed to open model\n'%s'.\n\nLine 2: \"wobble\" is not an STL keyword."},
       {CMD_OPEN_TEXTURE, "Open Texture", install.root + "Textures\\huge.bmp", huge, "Failed to open texture\n'%s'."},
       {CMD_OPEN_LIGHTS, "Open Lights", install.root + "Lights\\bad.vlt", badLights, LIGHTS},
       {0, nullptr, model("Truncated.VXM"), truncated, MODEL},

@@ -1,5 +1,5 @@
-// convert.cpp: voxim convert IN OUT: reads any model the library reads (VXM, or 3DS by the
-// extension ".3ds") and writes it as a VXM file.
+// convert.cpp: voxim convert IN OUT: reads any model the library reads (VXM, or 3DS, OBJ, STL
+// and glTF by their extensions) and writes it as a VXM file, with imported pictures beside it.
 #include <cstdio>
 
 #include "app.h"

@@ -17,11 +17,11 @@ struct VoximCommand {
 
 // One row per subcommand.
 static const VoximCommand kCommands[] = {
-    {"info", voximInfo, "info FILE          counts and settings of a model (.vxm, .3ds) or a VLT file"},
+    {"info", voximInfo, "info FILE          counts and settings of a model (.vxm, .3ds, .obj, .stl, .gltf, .glb) or a VLT file"},
     {"render", voximRender, "render MODEL -o OUT.bmp [--light FILE.vlt] [--size WxH] [--state N]\n"
                             "                     [--rotate X,Y,Z] [--background R,G,B] [--raw]\n"
                             "                     one frame as a 24-bit BMP (fitted as the screensaver fits it)"},
-    {"convert", voximConvert, "convert IN OUT.vxm any model the library reads (.vxm, .3ds) written as VXM"},
+    {"convert", voximConvert, "convert IN OUT.vxm any model the library reads (.vxm, .3ds, .obj, .stl, .gltf, .glb) written as VXM"},
 };
 
 static void voximPrintTrace(const char* line, void* context) {

@@ -1,0 +1,299 @@
+// import_test.cpp: the STL and OBJ readers and the rules all import readers share: welding, the
+// axis mappings with the winding that keeps outsides in front, double-siding, the facet limit at
+// and one past it, refusals with their reason, files beside the model only, failed allocations.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ChunkBytes.h"
+#include "ImportInternal.h"
+#include "ModelTestSupport.h"
+#include "vxmImport.h"
+#include "vxmModel.h"
+
+namespace {
+
+struct P {
+  float x, y, z;
+};
+
+// A binary STL file: an 80-byte header, the count, then per triangle a zero normal, its corners
+// and an attribute word.
+std::string binaryStl(const std::vector<std::vector<P>>& triangles, const std::string& header = "binary") {
+  std::string bytes = header + std::string(80 - header.size(), '\0') + u32(uint32_t(triangles.size()));
+  for (const auto& t : triangles) {
+    bytes += f32(0) + f32(0) + f32(0);
+    for (const P& p : t) bytes += f32(p.x) + f32(p.y) + f32(p.z);
+    bytes += u16(0);
+  }
+  return bytes;
+}
+
+class Import : public ModelFolderTest {
+ protected:
+  VxmModel* load(const std::string& name, const std::string& bytes) {
+    write(name, bytes);
+    return vxmModelLoad(name.c_str());
+  }
+  // The file is refused: no model, the reason holds `words`, the trace line says the same, and
+  // nothing the reader allocated is left.
+  void expectRefused(const std::string& name, const std::string& bytes, const std::string& words) {
+    trace.clear();
+    VxmModel* model = load(name, bytes);
+    EXPECT_EQ(model, nullptr) << words;
+    vxmModelFree(model);
+    EXPECT_NE(std::string(vxmImportReason()).find(words), std::string::npos) << vxmImportReason();
+    EXPECT_TRUE(trace.has(vxmImportReason())) << words;
+    expectNoLeak();
+  }
+  static void expectVertex(const VxmModel* m, int i, float x, float y, float z) {
+    EXPECT_EQ(m->vertices[i].x, x) << i;
+    EXPECT_EQ(m->vertices[i].y, y) << i;
+    EXPECT_EQ(m->vertices[i].z, z) << i;
+  }
+  static void expectTri(const VxmModel* m, int i, int a, int b, int c, uint32_t colour) {
+    EXPECT_EQ(m->tris[i].v[0], a) << i;
+    EXPECT_EQ(m->tris[i].v[1], b) << i;
+    EXPECT_EQ(m->tris[i].v[2], c) << i;
+    EXPECT_EQ(m->tris[i].colour, colour) << i;
+  }
+};
+
+// --- STL ---------------------------------------------------------------------------------------------
+
+TEST_F(Import, BinaryStlWeldsMapsZUpAndKeepsTheFrontTowardsTheViewer) {
+  // The first triangle faces -y, the front of a Z-up model; the second shares an edge, one
+  // corner written as -0.
+  VxmModel* m = load("part.stl", binaryStl({{{0, 0, 0}, {1, 0, 0}, {0, 0, 2}}, {{1, -0.0f, 0}, {3, 5, 7}, {0, 0, 2}}},
+                                           "solid but binary"));
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->vertexCount, 4);
+  expectVertex(m, 0, 0, 0, 0);
+  expectVertex(m, 1, 1, 0, 0);
+  expectVertex(m, 2, 0, 2, 0);
+  expectVertex(m, 3, 3, 7, 5);
+  ASSERT_EQ(m->triCount, 4);
+  expectTri(m, 0, 0, 2, 1, VXM_DEFAULT_COLOUR);
+  expectTri(m, 1, 2, 0, 1, VXM_DEFAULT_COLOUR);
+  expectTri(m, 2, 1, 2, 3, VXM_DEFAULT_COLOUR);
+  expectTri(m, 3, 2, 1, 3, VXM_DEFAULT_COLOUR);
+  // Normal towards -z: seen by the viewer of the first view; its twin away from it.
+  EXPECT_FLOAT_EQ(m->tris[0].normal.z, -1.0f);
+  EXPECT_FLOAT_EQ(m->tris[1].normal.z, 1.0f);
+  EXPECT_STREQ(m->fileName, "Untitled.vxm");
+  EXPECT_EQ(m->textureCount, 0);
+  vxmModelFree(m);
+  expectNoLeak();
+}
+
+TEST_F(Import, AsciiStlSolidsCrLfPolygonsCapitalsAndNumbersInEveryForm) {
+  const std::string text =
+      "solid first one\r\n facet normal 0 -1 0\r\n  outer loop\r\n   vertex 0 0 0\r\n   vertex 1e0 0 0\r\n"
+      "   vertex 0 0 +2.0\r\n  endloop\r\n endfacet\r\nendsolid first one\r\n"
+      "SOLID\n FACET NORMAL 0 0 0\n OUTER LOOP\n VERTEX 0 0 0\n Vertex 1 0 0\n vertex 1 0 1\n vertex 0 0 1\n"
+      " ENDLOOP\n endfacet\nendsolid";
+  VxmModel* m = load("two.STL", text);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->vertexCount, 5);  // (0,0,0) and (1,0,0) welded across the solids
+  ASSERT_EQ(m->triCount, 6);
+  expectTri(m, 2, 0, 3, 1, VXM_DEFAULT_COLOUR);  // the quad fanned: (0,1,3) and (0,3,4)
+  expectTri(m, 4, 0, 4, 3, VXM_DEFAULT_COLOUR);
+  expectVertex(m, 3, 1, 1, 0);
+  vxmModelFree(m);
+}
+
+TEST_F(Import, StlRefusals) {
+  const std::string good = binaryStl({{{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}});
+  std::string countOverflow = good.substr(0, 80) + u32(0x80000000u);  // 84 + 50 n wraps to 84 in 32 bits
+  std::string infinite = binaryStl({{{0, 0, 0}, {INFINITY, 0, 0}, {0, 0, 1}}});
+  struct Row {
+    std::string bytes, words;
+  } rows[] = {
+      {good + "x", "it has 135 bytes, where a binary file of 1 triangles has 134"},
+      {good.substr(0, good.size() - 1), "it has 133 bytes"},
+      {countOverflow, "where a binary file of 2147483648 triangles has 107374182484"},
+      {binaryStl({}), "The file holds no triangles."},
+      {infinite, "Triangle 1 has a corner that is not a finite number."},
+      {"solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nendloop\n", "Line 6: a facet has 2 corners."},
+      {"solid s\nouter loop\nvertex 0 0 x\n", "Line 3: a number was expected."},
+      {"solid s\nouter loop\nvertex 0 0 inf\nvertex 1 0 0\nvertex 0 1 0\nendloop", "Line 3: a corner that is not a finite"},
+      {"solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n", "Line 5: \"vertex\" or \"endloop\" was expected."},
+      {"solid s\nfacet 0 0 1\n", "Line 2: \"normal\" was expected."},
+      {"solid s\nouter space\n", "Line 2: \"loop\" was expected."},
+      {"solid s\nwobble 1\n", "Line 2: \"wobble\" is not an STL keyword."},
+      {std::string("solid s\n\0\n", 10), "neither a binary STL file nor text"},
+  };
+  for (const Row& row : rows) expectRefused("bad.stl", row.bytes, row.words);
+}
+
+// --- The limit ----------------------------------------------------------------------------------------
+
+TEST_F(Import, FacetLimitAtTheBoundaryAndOnePast) {
+  struct Row {
+    int64_t triangles;
+    bool oneSided, taken;
+  } rows[] = {{1000000, false, true}, {1000001, false, false}, {2000000, true, true}, {2000001, true, false},
+              {INT64_MAX / 2, false, false}};
+  for (const Row& row : rows) {
+    ImportBuild build;
+    importBegin(&build);
+    trace.clear();
+    EXPECT_EQ(importReserveTris(&build, row.triangles, row.oneSided), row.taken) << row.triangles;
+    if (!row.taken) {
+      EXPECT_NE(std::string(vxmImportReason()).find("a model may have at most 2000000."), std::string::npos);
+      EXPECT_EQ(trace.lines.size(), 1u);
+    }
+    importEnd(&build);
+  }
+  EXPECT_STREQ(vxmImportReason(), "The file makes 9223372036854775807 facets once double-sided; a model may have at most 2000000.");
+  ImportBuild build;
+  importBegin(&build);
+  EXPECT_TRUE(importReserveVertices(&build, 3000000));
+  EXPECT_FALSE(importReserveVertices(&build, 3000001));
+  EXPECT_STREQ(vxmImportReason(), "The file makes 3000001 vertices; a model may have at most 3000000.");
+  importEnd(&build);
+  expectNoLeak();
+}
+
+TEST_F(Import, BinaryStlOverTheLimitIsRefusedBeforeItsTrianglesAreRead) {
+  // The count is checked against the limit before any table is made: a file of the right size
+  // for 1000001 triangles, all zero bytes.
+  std::string bytes = std::string(80, '\0') + u32(1000001) + std::string(50 * 1000001, '\0');
+  long before = vxmMemAllocations();
+  expectRefused("big.stl", bytes, "The file makes 2000002 facets once double-sided; a model may have at most 2000000.");
+  EXPECT_EQ(vxmMemAllocations() - before, 1);  // the file's bytes only
+}
+
+// --- OBJ ---------------------------------------------------------------------------------------------
+
+TEST_F(Import, ObjEveryCornerFormNegativeIndicesPolygonsGroupsAndMaterials) {
+  write("look.mtl",
+        "# materials\r\nnewmtl red paint\r\nKd 1 0 0\r\nnewmtl half\r\nKa 1 1 1\r\nKd 0.5 0.25 0.1\r\n"
+        "newmtl red paint\r\nKd 0 0 1\r\n");
+  const std::string obj =
+      "# a model\r\nmtllib look.mtl\r\no first\r\nv 1 2 3\r\nv 4 2 3 1.0\r\nv 1 6 3\r\nv 10 11 12\r\n"
+      "vt 0 0\r\nvt 1 0\r\nvn 0 0 1\r\ng part\r\ns 1\r\nf 1 2 3\r\nusemtl   red paint  \r\nf 1/1 2/2 4/1\r\n"
+      "usemtl half\r\nf 2//1 3//1 4//1\r\nusemtl nobody\r\nf -4/-2/-1 -3/-1/1 -2/1/-1 -1/2/1\r\n"
+      "curv 0 1 1 2\r\nl 1 2\r\nusemtl half\r\nf 4 1 2 # last\r\n";
+  VxmModel* m = load("thing.obj", obj);
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->vertexCount, 4);
+  expectVertex(m, 0, 1, 2, -3);
+  expectVertex(m, 3, 10, 11, -12);
+  const uint32_t half = 0x80401A;  // 0.5, 0.25, 0.1 of 255, rounded
+  const int expected[][4] = {{0, 2, 1, 0x7F7F7F}, {0, 3, 1, 0xFF0000}, {1, 3, 2, (int)half},
+                             {0, 2, 1, 0x7F7F7F}, {0, 3, 2, 0x7F7F7F}, {3, 1, 0, (int)half}};
+  ASSERT_EQ(m->triCount, 12);
+  for (int i = 0; i < 6; ++i) {
+    expectTri(m, 2 * i, expected[i][0], expected[i][1], expected[i][2], (uint32_t)expected[i][3]);
+    expectTri(m, 2 * i + 1, expected[i][1], expected[i][0], expected[i][2], (uint32_t)expected[i][3]);
+  }
+  // The first face is counter-clockwise seen from +z, the front of a Y-up model: it faces the viewer.
+  EXPECT_LT(m->tris[0].normal.z, 0.0f);
+  vxmModelFree(m);
+  expectNoLeak();
+}
+
+TEST_F(Import, ObjRefusalsNameTheLineAndTheIndex) {
+  const std::string head = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n";
+  struct Row {
+    std::string body, words;
+  } rows[] = {
+      {"f 1 2 0", "Line 6: vertex index 0 is out of range; the file has 3 so far."},
+      {"f 1 2 4", "Line 6: vertex index 4 is out of range"},
+      {"f 1 2 -4", "Line 6: vertex index -4 is out of range"},
+      {"f 1 2 99999999999999999999", "vertex index 99999999999999999999 is out"},
+      {"f 1/2 2/1 3/1", "Line 6: texture coordinate index 2 is out of range; the file has 1 so far."},
+      {"f 1//1 2//2 3//1", "Line 6: normal index 2 is out of range"},
+      {"f 1 2", "Line 6: a face has 2 corners."},
+      {"f 1 2 3x", "Line 6: a face corner is not"},
+      {"f 1 2 /3", "Line 6: a face corner needs a vertex index."},
+      {"v 1 2", "Line 6: a vertex needs three numbers."},
+      {"v 1 2 1e999", "Line 6: a vertex that is not a finite number."},
+      {"mtllib ../look.mtl", "The model names a file outside its folder: ../look.mtl"},
+      {"mtllib sub/../../look.mtl", "outside its folder"},
+      {"mtllib /etc/look.mtl", "outside its folder"},
+      {"mtllib C:look.mtl", "outside its folder"},
+      {"p 1 2\nl 1 2 3", "The file holds no triangles."},
+  };
+  for (const Row& row : rows) expectRefused("bad.obj", head + row.body + "\n", row.words);
+}
+
+TEST_F(Import, ObjMaterialFileMissingLeavesTheDefaultColourAndOneInASubfolderIsRead) {
+  VxmModel* m = load("a.obj", "mtllib none.mtl\nusemtl x\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->tris[0].colour, VXM_DEFAULT_COLOUR);
+  vxmModelFree(m);
+  std::filesystem::create_directory(path("sub"));
+  write(testJoin("sub", "m.mtl"), "newmtl x\nKd 0 1 0.2\n");
+  m = load("b.obj", "mtllib ./sub/m.mtl\nusemtl x\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->tris[0].colour, 0x00FF33u);
+  vxmModelFree(m);
+}
+
+// --- Shared -------------------------------------------------------------------------------------------
+
+TEST_F(Import, BesidePathsKeepToTheModelsFolder) {
+  char result[APP_PATH_LENGTH];
+  ASSERT_TRUE(importBesidePath("C:\\Models\\ship.gltf", "parts/hull%.bin", result));
+  EXPECT_STREQ(result, "C:\\Models\\parts\\hull%.bin");
+  ASSERT_TRUE(importBesidePath("ship.gltf", "..hull.bin", result));
+  EXPECT_STREQ(result, "..hull.bin");
+  for (const char* name : {"..", "../a", "a/..", "a\\..\\..\\b", "/a", "\\a", "C:a", ""}) {
+    EXPECT_FALSE(importBesidePath("C:\\Models\\ship.gltf", name, result)) << name;
+  }
+  // Joined paths fit a path buffer: 259 characters with the terminator, and not one more.
+  std::string folder = "C:\\" + std::string(200, 'f') + "\\";
+  std::string name(APP_PATH_LENGTH - 1 - folder.size(), 'n');
+  EXPECT_TRUE(importBesidePath((folder + "m.obj").c_str(), name.c_str(), result));
+  EXPECT_EQ(std::strlen(result), (size_t)APP_PATH_LENGTH - 1);
+  EXPECT_FALSE(importBesidePath((folder + "m.obj").c_str(), (name + "n").c_str(), result));
+}
+
+TEST_F(Import, LinearColoursBecomeSrgb) {
+  EXPECT_EQ(importColour(importLinearToSrgb(0.5), importLinearToSrgb(0.25), importLinearToSrgb(1.0)), 0xBC89FFu);
+  EXPECT_EQ(importColour(importLinearToSrgb(0.002), importLinearToSrgb(-1), importLinearToSrgb(NAN)), 0x070000u);
+  EXPECT_EQ(importColour(1.5, 0.5 / 255, 0.499 / 255), 0xFF0100u);
+}
+
+TEST_F(Import, ReasonIsClearedByTheNextLoad) {
+  expectRefused("bad.obj", "f 1 2 3\n", "vertex index 1 is out of range");
+  vxmModelFree(vxmModelLoad("missing.vxm"));
+  EXPECT_STREQ(vxmImportReason(), "");
+  expectRefused("empty.stl", std::string(), "it has 0 bytes, where a binary file of 0 triangles has 84.");
+  EXPECT_EQ(vxmModelLoad("nowhere.stl"), nullptr);
+  EXPECT_STREQ(vxmImportReason(), "Failed to validate file: nowhere.stl");
+}
+
+TEST_F(Import, EveryFailedAllocationFailsCleanly) {
+  write("look.mtl", "newmtl a\nKd 1 1 1\n");
+  write("m.obj", "mtllib look.mtl\nusemtl a\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  write("m.stl", binaryStl({{{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}}));
+  for (const char* name : {"m.obj", "m.stl"}) {
+    long before = vxmMemAllocations();
+    VxmModel* good = vxmModelLoad(name);
+    ASSERT_NE(good, nullptr);
+    vxmModelFree(good);
+    long used = vxmMemAllocations() - before;
+    for (long n = 0; n < used; ++n) {
+      trace.clear();
+      vxmMemFailAfter(n);
+      VxmModel* m = vxmModelLoad(name);
+      vxmMemFailAfter(-1);
+      if (m) {
+        EXPECT_EQ(m->triCount, 2) << name << n;
+        vxmModelFree(m);
+      } else {
+        EXPECT_STREQ(vxmImportReason(), "Out of Memory!") << name << n;
+      }
+      expectNoLeak();
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,398 @@
+// ImportCommon.cpp: the rules the STL, OBJ and glTF readers share: the limit, building and
+// finishing the merged model, welding, axis mappings, colours, refusals and files beside a model.
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "ImportInternal.h"
+#include "app.h"
+#include "vxmMem.h"
+
+static char importReason[APP_TRACE_LINE];
+static int64_t importTriangles;
+
+int64_t vxmImportTriangles(void) { return importTriangles; }
+
+const char* vxmImportReason(void) { return importReason; }
+void vxmImportClearReason(void) { importReason[0] = 0; }
+
+void importRefuse(const char* sourcePath, int line, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(importReason, sizeof importReason, format, args);
+  va_end(args);
+  appTrace(sourcePath, line, "%s", importReason);
+}
+
+void importOutOfMemory(const char* sourcePath, int line) {
+  std::snprintf(importReason, sizeof importReason, "Out of Memory!");
+  appTrace(sourcePath, line, "Out of Memory!");
+  appWarning("Out of Memory!");
+}
+
+// --- Building ---------------------------------------------------------------------------------------
+
+void importBegin(ImportBuild* build) { std::memset(build, 0, sizeof *build); }
+
+void importEnd(ImportBuild* build) {
+  for (int32_t i = 0; i < build->pictureCount; ++i) vxmBitmapFree(build->pictures[i].bitmap);
+  vxmMemFree(build->pictures);
+  vxmMemFree(build->vertices);
+  vxmMemFree(build->tris);
+  vxmMemFree(build->weldSlots);
+  importBegin(build);
+}
+
+// Grows a table to hold `needed` records of `size` bytes, doubling; needed stays within the limits,
+// so the sizes fit 32 bits.
+static bool importGrow(void** table, int32_t* capacity, int64_t needed, int64_t size) {
+  if (needed <= *capacity) return true;
+  int64_t grown = *capacity < 1024 ? 1024 : *capacity;
+  while (grown < needed) grown *= 2;
+  int32_t bytes;
+  if (!vxmMemMulSize(grown, size, &bytes)) {
+    grown = needed;
+    if (!vxmMemMulSize(grown, size, &bytes)) {
+      IMPORT_OUT_OF_MEMORY();
+      return false;
+    }
+  }
+  void* block = vxmMemRealloc(*table, (size_t)bytes);
+  if (!block) {
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  *table = block;
+  *capacity = (int32_t)grown;
+  return true;
+}
+
+bool importReserveVertices(ImportBuild* build, int64_t more) {
+  int64_t total = (int64_t)build->vertexCount + more;
+  if (more < 0 || total > VXM_IMPORT_MAX_VERTICES) {
+    IMPORT_REFUSE("The file makes %lld vertices; a model may have at most %d.",
+                  (long long)(more < 0 ? INT64_MAX : total), (int)VXM_IMPORT_MAX_VERTICES);
+    return false;
+  }
+  return importGrow((void**)&build->vertices, &build->vertexCapacity, total, sizeof(VxmVector));
+}
+
+bool importReserveTris(ImportBuild* build, int64_t more, bool oneSided) {
+  // Counts come from files: up to 2^32 (STL) or beyond, so they are added in 64 bits.
+  int64_t facets = more < 0 || more > INT64_MAX / 4 ? INT64_MAX : build->facets + more * (oneSided ? 1 : 2);
+  if (facets > VXM_IMPORT_MAX_FACETS) {
+    IMPORT_REFUSE("The file makes %lld facets once double-sided; a model may have at most %d.", (long long)facets,
+                  (int)VXM_IMPORT_MAX_FACETS);
+    return false;
+  }
+  return importGrow((void**)&build->tris, &build->triCapacity, (int64_t)build->triCount + more, sizeof(ImportTri));
+}
+
+int32_t importAddVertex(ImportBuild* build, const VxmVector* position) {
+  build->vertices[build->vertexCount] = *position;
+  return build->vertexCount++;
+}
+
+void importAddTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided) {
+  ImportTri* tri = &build->tris[build->triCount++];
+  tri->v[0] = a;
+  tri->v[1] = c;
+  tri->v[2] = b;
+  tri->colour = colour;
+  tri->picture = -1;
+  tri->oneSided = oneSided;
+  build->facets += oneSided ? 1 : 2;
+}
+
+void importAddTexturedTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided,
+                          int32_t picture, const float uv[6]) {
+  importAddTri(build, a, b, c, colour, oneSided);
+  ImportTri* tri = &build->tris[build->triCount - 1];
+  tri->picture = (int16_t)picture;
+  // The corners' coordinates follow the corners: (a, c, b).
+  const int from[3] = {0, 2, 1};
+  for (int k = 0; k < 3; ++k) {
+    tri->uv[2 * k] = uv[2 * from[k]];
+    tri->uv[2 * k + 1] = uv[2 * from[k] + 1];
+  }
+}
+
+// --- Welding ------------------------------------------------------------------------------------------
+
+static uint32_t importPositionHash(const VxmVector* p) {
+  uint32_t bits[3];
+  std::memcpy(bits, p, sizeof bits);
+  uint32_t h = bits[0] * 0x9E3779B1u;
+  h = (h ^ (h >> 15) ^ bits[1]) * 0x85EBCA77u;
+  h = (h ^ (h >> 13) ^ bits[2]) * 0xC2B2AE3Du;
+  return h ^ (h >> 16);
+}
+
+static bool importSamePosition(const VxmVector* a, const VxmVector* b) {
+  return std::memcmp(a, b, sizeof *a) == 0;
+}
+
+// Rebuilds the slots for at least twice the vertices the build holds or expects.
+static bool importWeldRehash(ImportBuild* build, int64_t expected) {
+  int64_t slots = 1024;
+  while (slots < 2 * expected) slots *= 2;
+  int32_t bytes;
+  int32_t* table = nullptr;
+  if (vxmMemMulSize(slots, sizeof(int32_t), &bytes)) table = (int32_t*)vxmMemAlloc((size_t)bytes);
+  if (!table) {
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  std::memset(table, 0xFF, (size_t)bytes);
+  uint32_t mask = (uint32_t)(slots - 1);
+  for (int32_t i = 0; i < build->vertexCount; ++i) {
+    uint32_t at = importPositionHash(&build->vertices[i]) & mask;
+    while (table[at] >= 0) at = (at + 1) & mask;
+    table[at] = i;
+  }
+  vxmMemFree(build->weldSlots);
+  build->weldSlots = table;
+  build->weldMask = mask;
+  return true;
+}
+
+int32_t importWeld(ImportBuild* build, const VxmVector* position) {
+  VxmVector p = *position;
+  // -0 and 0 are one position.
+  if (p.x == 0.0f) p.x = 0.0f;
+  if (p.y == 0.0f) p.y = 0.0f;
+  if (p.z == 0.0f) p.z = 0.0f;
+  if (!build->weldSlots || 2 * (int64_t)(build->vertexCount + 1) > (int64_t)build->weldMask + 1) {
+    if (!importWeldRehash(build, 2 * (int64_t)build->vertexCount + 1024)) return -1;
+  }
+  uint32_t at = importPositionHash(&p) & build->weldMask;
+  for (;;) {
+    int32_t index = build->weldSlots[at];
+    if (index < 0) break;
+    if (importSamePosition(&build->vertices[index], &p)) return index;
+    at = (at + 1) & build->weldMask;
+  }
+  if (!importReserveVertices(build, 1)) return -1;
+  int32_t index = importAddVertex(build, &p);
+  build->weldSlots[at] = index;
+  return index;
+}
+
+// --- Finishing ----------------------------------------------------------------------------------------
+
+static void importCopyTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from) {
+  for (int k = 0; k < 3; ++k) to->v[k] = from->v[k];
+  to->colour = from->colour;
+  if (from->picture >= 0) importTextureTri(build, model, to, from);
+}
+
+// Appends the one-sided triangles behind the doubled ones.
+static bool importAppendOneSided(VxmModel* model, const ImportBuild* build, int32_t oneSided) {
+  int32_t first = model->triCount, bytes;
+  if (!vxmMemMulSize((int64_t)first + oneSided, sizeof(VxmTri), &bytes)) {
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  VxmTri* grown = (VxmTri*)vxmMemRealloc(model->tris, (size_t)bytes);
+  if (!grown) {
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  model->tris = grown;
+  int32_t at = first;
+  for (int32_t i = 0; i < build->triCount; ++i) {
+    if (!build->tris[i].oneSided) continue;
+    VxmTri* tri = &model->tris[at++];
+    std::memset(tri, 0, sizeof *tri);
+    tri->n[0] = tri->n[1] = tri->n[2] = -1;
+    importCopyTri(build, model, tri, &build->tris[i]);
+  }
+  model->triCount = at;
+  return true;
+}
+
+// A twin made by doubling has its first two corners exchanged but its texture coordinates as
+// they were; on a textured twin they are exchanged too, so that the back shows the picture
+// where the front does. A twin is the facet after its original with corners (v1, v0, v2) and the
+// same texture and coordinates.
+static void importTurnTwinCoordinates(VxmModel* model) {
+  for (int32_t i = 0; i + 1 < model->triCount; ++i) {
+    const VxmTri* front = &model->tris[i];
+    VxmTri* twin = &model->tris[i + 1];
+    if (!front->texture || twin->texture != front->texture || twin->v[0] != front->v[1] ||
+        twin->v[1] != front->v[0] || twin->v[2] != front->v[2] || std::memcmp(twin->uv, front->uv, sizeof twin->uv) != 0)
+      continue;
+    twin->uv[0] = front->uv[2], twin->uv[1] = front->uv[3];
+    twin->uv[2] = front->uv[0], twin->uv[3] = front->uv[1];
+    ++i;
+  }
+}
+
+VxmModel* importFinish(ImportBuild* build) {
+  if (build->triCount < 1) {
+    IMPORT_REFUSE("The file holds no triangles.");
+    return nullptr;
+  }
+  int32_t oneSided = 0;
+  for (int32_t i = 0; i < build->triCount; ++i) oneSided += build->tris[i].oneSided;
+  int32_t twoSided = build->triCount - oneSided;
+  VxmModel* model = vxmModelCreate(build->vertexCount, 0, twoSided > 0 ? twoSided : oneSided);
+  if (!model) {
+    APP_TRACE("Failed to create model");
+    std::snprintf(importReason, sizeof importReason, "Out of Memory!");
+    return nullptr;
+  }
+  std::memcpy(model->vertices, build->vertices, sizeof(VxmVector) * (size_t)build->vertexCount);
+  // Pictures are given to the model first, so that the facets can point at their bitmaps.
+  importInstallPictures(build, model);
+  if (twoSided > 0) {
+    int32_t at = 0;
+    for (int32_t i = 0; i < build->triCount; ++i) {
+      if (build->tris[i].oneSided) continue;
+      VxmTri* tri = &model->tris[at++];
+      std::memset(tri->uv, 0, sizeof tri->uv);
+      importCopyTri(build, model, tri, &build->tris[i]);
+    }
+    const VxmTri* single = model->tris;
+    vxmModelMakeDoubleSided(model);
+    // Doubling always puts a new table in place; the old one means its allocation failed.
+    bool doubled = model->tris != single;
+    if (!doubled) IMPORT_OUT_OF_MEMORY();
+    if (doubled) importTurnTwinCoordinates(model);
+    if (!doubled || (oneSided > 0 && !importAppendOneSided(model, build, oneSided))) {
+      vxmModelFree(model);
+      return nullptr;
+    }
+  } else {
+    for (int32_t i = 0; i < build->triCount; ++i) {
+      std::memset(model->tris[i].uv, 0, sizeof model->tris[i].uv);
+      importCopyTri(build, model, &model->tris[i], &build->tris[i]);
+    }
+  }
+  std::strcpy(model->fileName, "Untitled.vxm");
+  // Doubling has computed the normals of what it holds; one-sided facets added since lack theirs.
+  if (twoSided == 0 || oneSided > 0) vxmModelCalcSurfaceNormals(model);
+  importTriangles = build->triCount;
+  return model;
+}
+
+// --- Axes and colours -----------------------------------------------------------------------------------
+
+VxmVector importFromYUp(double x, double y, double z) {
+  VxmVector v = {(float)x, (float)y, (float)-z};
+  return v;
+}
+
+VxmVector importFromZUp(double x, double y, double z) {
+  VxmVector v = {(float)x, (float)z, (float)y};
+  return v;
+}
+
+bool importFinite(const VxmVector* v) { return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z); }
+
+static uint32_t importComponent(double value) {
+  if (!(value > 0.0)) return 0;  // NaN too
+  if (value >= 1.0) return 255;
+  return (uint32_t)(value * 255.0 + 0.5);
+}
+
+uint32_t importColour(double red, double green, double blue) {
+  return importComponent(red) << 16 | importComponent(green) << 8 | importComponent(blue);
+}
+
+double importLinearToSrgb(double linear) {
+  if (!(linear > 0.0)) return 0.0;
+  if (linear >= 1.0) return 1.0;
+  return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
+}
+
+// --- Files ----------------------------------------------------------------------------------------------
+
+bool importLocate(const char* fileName, char* path) {
+  if (!appLocateFile(fileName, path)) {
+    IMPORT_REFUSE("Failed to validate file: %s", fileName);
+    return false;
+  }
+  return true;
+}
+
+bool importReadFile(const char* path, ImportBytes* bytes) {
+  bytes->data = nullptr;
+  bytes->size = 0;
+  FILE* file = appFileOpen(path, "rb");
+  if (!file) {
+    IMPORT_REFUSE("Failed to open file: %s", path);
+    return false;
+  }
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    IMPORT_REFUSE("Failed to read file: %s", path);
+    return false;
+  }
+  if (length > VXM_IMPORT_MAX_FILE) {
+    std::fclose(file);
+    IMPORT_REFUSE("The file %s has %ld bytes; a model file may have at most %d.", path, length,
+                  (int)VXM_IMPORT_MAX_FILE);
+    return false;
+  }
+  bytes->data = (uint8_t*)vxmMemAlloc((size_t)length + 1);
+  if (!bytes->data) {
+    std::fclose(file);
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  bool read = std::fread(bytes->data, 1, (size_t)length, file) == (size_t)length;
+  std::fclose(file);
+  if (!read) {
+    importFreeBytes(bytes);
+    IMPORT_REFUSE("Failed to read file: %s", path);
+    return false;
+  }
+  bytes->data[length] = 0;
+  bytes->size = length;
+  return true;
+}
+
+void importFreeBytes(ImportBytes* bytes) {
+  vxmMemFree(bytes->data);
+  bytes->data = nullptr;
+  bytes->size = 0;
+}
+
+static bool importIsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// True when the name stays in the folder it is taken in: not absolute, no drive, no ".." part.
+static bool importStaysBeside(const char* name) {
+  if (!name[0] || importIsSeparator(name[0]) || std::strchr(name, ':')) return false;
+  const char* part = name;
+  for (;;) {
+    size_t length = 0;
+    while (part[length] && !importIsSeparator(part[length])) ++length;
+    if (length == 2 && part[0] == '.' && part[1] == '.') return false;
+    if (!part[length]) return true;
+    part += length + 1;
+  }
+}
+
+bool importBesidePath(const char* modelPath, const char* name, char* result) {
+  if (!importStaysBeside(name)) {
+    IMPORT_REFUSE("The model names a file outside its folder: %s", name);
+    return false;
+  }
+  while (name[0] == '.' && importIsSeparator(name[1])) name += 2;  // "./x" is "x"
+  size_t folder = 0;
+  char separator = '\\';
+  for (size_t i = 0; modelPath[i]; ++i)
+    if (importIsSeparator(modelPath[i])) folder = i + 1, separator = modelPath[i];
+  size_t length = std::strlen(name);
+  if (folder + length >= APP_PATH_LENGTH) {
+    IMPORT_REFUSE("The path of %s is too long.", name);
+    return false;
+  }
+  std::memcpy(result, modelPath, folder);
+  for (size_t i = 0; i <= length; ++i) result[folder + i] = importIsSeparator(name[i]) ? separator : name[i];
+  return true;
+}

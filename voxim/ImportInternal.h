@@ -1,0 +1,124 @@
+// ImportInternal.h: what the STL, OBJ and glTF readers share (ImportCommon.cpp): the model being
+// built with its limits, corner welding, the axis mappings, colours, refusals with their reason,
+// and files read whole, found beside the model file only.
+#pragma once
+
+#include <cstdint>
+
+#include "app.h"
+#include "vxmImport.h"
+
+// --- Refusals --------------------------------------------------------------------------------------
+// A refused file: one trace line with the reader's source line, and the same words as the
+// reason the programs show (vxmImportReason).
+void importRefuse(const char* sourcePath, int line, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+#define IMPORT_REFUSE(...) importRefuse(__FILE__, __LINE__, __VA_ARGS__)
+// An allocation failed: "Out of Memory!" traced, warned and given as the reason.
+void importOutOfMemory(const char* sourcePath, int line);
+#define IMPORT_OUT_OF_MEMORY() importOutOfMemory(__FILE__, __LINE__)
+
+// --- The model being built -------------------------------------------------------------------------
+struct ImportTri {
+  int32_t v[3];     // stored winding (see importAddTri)
+  uint32_t colour;  // 0x00RRGGBB
+  int16_t picture;  // index into the build's pictures, or -1
+  bool oneSided;    // kept without a reversed twin
+  float uv[6];      // with a picture: u to the right, v up, 1 = the picture's width or height
+};
+
+enum { IMPORT_MAX_PICTURES = 64 };  // distinct pictures of one model; those beyond 12 give colours
+
+// A texture picture of the model being built.
+struct ImportPicture {
+  char key[APP_PATH_LENGTH];   // what the reader finds it by: its file's path or "#<image>"
+  char path[VXM_PATH_LENGTH];  // what the model's texture slot records
+  VxmBitmap* bitmap;           // null beyond the model's texture slots, and once the model owns it
+  int32_t slot;                // the model's texture slot once installed, or -1
+  uint32_t average;            // the picture's average colour, for facets that cannot show it
+};
+
+struct ImportBuild {
+  VxmVector* vertices;
+  int32_t vertexCount, vertexCapacity;
+  ImportTri* tris;
+  int32_t triCount, triCapacity;
+  int64_t facets;        // facets once double-sided: two for each two-sided triangle, one otherwise
+  int32_t* weldSlots;    // open addressing over vertex indices, -1 empty; null until first weld
+  uint32_t weldMask;     // slots - 1
+  ImportPicture* pictures;
+  int32_t pictureCount;
+};
+
+void importBegin(ImportBuild* build);
+void importEnd(ImportBuild* build);  // frees what the build holds (not a finished model)
+
+// Room for `more` vertices or triangles, refused with the limit's message when the model would
+// pass it; false (reported) on refusal or failed allocation.
+bool importReserveVertices(ImportBuild* build, int64_t more);
+bool importReserveTris(ImportBuild* build, int64_t more, bool oneSided);
+// Both assume the room was reserved.
+int32_t importAddVertex(ImportBuild* build, const VxmVector* position);
+// Corners a, b, c in the file's own winding. Every axis mapping below is a mirror, which turns
+// a facet's front to the back, so the facet is stored as (a, c, b): its outside stays in front.
+void importAddTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided);
+// The same with a picture (-1 for none) and the corners' coordinates in it, u0 v0 u1 v1 u2 v2.
+void importAddTexturedTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided,
+                          int32_t picture, const float uv[6]);
+// The index of the vertex at exactly this position (-0 counts as 0), added when new; -1
+// (reported) when the limit refuses it or memory runs out.
+int32_t importWeld(ImportBuild* build, const VxmVector* position);
+
+// --- Pictures (ImportPictures.cpp) ------------------------------------------------------------------
+// The picture kept under `key`, or -1.
+int32_t importFindPicture(const ImportBuild* build, const char* key);
+// Decodes a picture and keeps it under `key`, to become a texture whose slot records `path`; its
+// index, or -1 (traced) when it cannot be decoded or the model has IMPORT_MAX_PICTURES already:
+// the import goes on and its facets keep their colour.
+int32_t importAddPicture(ImportBuild* build, const char* key, const char* path, const uint8_t* bytes, int64_t size);
+// Puts a facet's coordinates (in pictures, as importAddTexturedTri takes them) inside a picture of
+// width x height texels as the model keeps them (texels x 4096, every corner inside): when all
+// lie in one whole tile they are moved by whole tiles into the picture and those on the far edge
+// are clamped to its last texel. False when the facet spans more than one tile.
+bool importFitCoordinates(const float uv[6], int32_t width, int32_t height, int32_t fitted[6]);
+// Moves the pictures that have slots into the model's texture table (the build no longer owns
+// them).
+void importInstallPictures(ImportBuild* build, VxmModel* model);
+// Gives a model facet made from `from` its texture and coordinates, or, when it cannot show its
+// picture (no slot, or coordinates beyond one tile), the picture's average colour.
+void importTextureTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from);
+
+// The finished model: vertices as built, two-sided triangles doubled by vxmModelMakeDoubleSided,
+// one-sided ones after them, normals computed, fileName "Untitled.vxm". Null (reported) when the
+// build holds no triangle or memory runs out. The build is left to importEnd either way.
+VxmModel* importFinish(ImportBuild* build);
+
+// --- Axes and colours ---------------------------------------------------------------------------------
+// The model's axes: x to the right, y up, z away from the viewer in the first view.
+// Y-up files (OBJ, glTF: +z towards the viewer): (x, y, z) -> (x, y, -z).
+// Z-up files (STL, as 3DS: -y towards the viewer): (x, y, z) -> (x, z, y).
+VxmVector importFromYUp(double x, double y, double z);
+VxmVector importFromZUp(double x, double y, double z);
+bool importFinite(const VxmVector* v);
+// A display colour from components 0..1 (clamped), each rounded to 0..255.
+uint32_t importColour(double red, double green, double blue);
+// A linear component (glTF) as the display's sRGB value, both 0..1.
+double importLinearToSrgb(double linear);
+
+// --- Files ----------------------------------------------------------------------------------------------
+struct ImportBytes {
+  uint8_t* data;  // vxmMemAlloc'd, one zero byte beyond `size` so text readers may stop on it
+  int64_t size;
+};
+// Finds a model file as every reader does (appLocateFile): false with "Failed to validate file".
+bool importLocate(const char* fileName, char* path);
+// Reads a whole file of at most VXM_IMPORT_MAX_FILE bytes; false (reported) otherwise.
+bool importReadFile(const char* path, ImportBytes* bytes);
+void importFreeBytes(ImportBytes* bytes);
+// The path of a file a model names (`name`, as written in the model) in the model's own folder
+// or below it: refused when the name is absolute, has a drive or a ".." part, or the joined
+// path does not fit a path buffer.
+bool importBesidePath(const char* modelPath, const char* name, char* result);

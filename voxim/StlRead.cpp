@@ -1,0 +1,207 @@
+// StlRead.cpp: the STL reader: binary and ASCII stereolithography files, corners at the same
+// position welded into one vertex, every facet in the model's default colour, Z-up mapped as 3DS.
+#include <cstdlib>
+#include <cstring>
+
+#include "ImportInternal.h"
+#include "app.h"
+
+enum {
+  STL_HEADER = 80,
+  STL_BINARY_START = 84,  // header and the 32-bit triangle count
+  STL_BINARY_TRIANGLE = 50,  // normal, three corners (12 floats) and a 16-bit attribute word
+  STL_LOOP_CORNERS = 64,  // corners of one ASCII facet (real files have 3; polygons are fanned)
+};
+
+static float stlFloat(const uint8_t* p) {
+  uint32_t bits = (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+static uint32_t stlU32(const uint8_t* p) {
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+// A binary file is exactly 84 + 50 n bytes for its n triangles, whatever its header says (some
+// programs begin it with "solid").
+static bool stlIsBinary(const ImportBytes* bytes) {
+  if (bytes->size < STL_BINARY_START) return false;
+  uint32_t count = stlU32(bytes->data + STL_HEADER);
+  return bytes->size == STL_BINARY_START + (int64_t)STL_BINARY_TRIANGLE * count;
+}
+
+static bool stlReadBinary(const ImportBytes* bytes, ImportBuild* build) {
+  uint32_t count = stlU32(bytes->data + STL_HEADER);
+  if (!importReserveTris(build, count, false)) return false;
+  const uint8_t* p = bytes->data + STL_BINARY_START;
+  for (uint32_t i = 0; i < count; ++i, p += STL_BINARY_TRIANGLE) {
+    int32_t corner[3];
+    for (int k = 0; k < 3; ++k) {
+      const uint8_t* q = p + 12 + 12 * k;
+      VxmVector v = importFromZUp(stlFloat(q), stlFloat(q + 4), stlFloat(q + 8));
+      if (!importFinite(&v)) {
+        IMPORT_REFUSE("Triangle %u has a corner that is not a finite number.", i + 1);
+        return false;
+      }
+      corner[k] = importWeld(build, &v);
+      if (corner[k] < 0) return false;
+    }
+    importAddTri(build, corner[0], corner[1], corner[2], VXM_DEFAULT_COLOUR, false);
+  }
+  return true;
+}
+
+// --- ASCII -------------------------------------------------------------------------------------------
+
+struct StlText {
+  const char* at;  // the next character; the text ends with a zero byte
+  int line;        // of `at`, from 1
+};
+
+static bool stlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+// The next word: its start and length (0 at the end of the text).
+static const char* stlWord(StlText* text, size_t* length) {
+  while (stlSpace(*text->at)) {
+    if (*text->at == '\n') ++text->line;
+    ++text->at;
+  }
+  const char* word = text->at;
+  while (*text->at && !stlSpace(*text->at)) ++text->at;
+  *length = (size_t)(text->at - word);
+  return word;
+}
+
+// Keywords in any case: some programs write them in capitals.
+static bool stlIs(const char* word, size_t length, const char* keyword) {
+  if (length != std::strlen(keyword)) return false;
+  for (size_t i = 0; i < length; ++i)
+    if ((word[i] | 0x20) != keyword[i]) return false;
+  return true;
+}
+
+static void stlSkipLine(StlText* text) {
+  while (*text->at && *text->at != '\n') ++text->at;
+}
+
+static bool stlNumber(StlText* text, double* value) {
+  size_t length;
+  const char* word = stlWord(text, &length);
+  char* end = nullptr;
+  if (length > 0) *value = std::strtod(word, &end);
+  if (length == 0 || end != word + length) {
+    IMPORT_REFUSE("Line %d: a number was expected.", text->line);
+    return false;
+  }
+  return true;
+}
+
+static bool stlVertex(StlText* text, ImportBuild* build, int32_t* index) {
+  double x, y, z;
+  if (!stlNumber(text, &x) || !stlNumber(text, &y) || !stlNumber(text, &z)) return false;
+  VxmVector v = importFromZUp(x, y, z);
+  if (!importFinite(&v)) {
+    IMPORT_REFUSE("Line %d: a corner that is not a finite number.", text->line);
+    return false;
+  }
+  *index = importWeld(build, &v);
+  return *index >= 0;
+}
+
+// One "outer loop ... endloop": its corners, fanned into triangles from the first.
+static bool stlLoop(StlText* text, ImportBuild* build) {
+  int32_t corners[STL_LOOP_CORNERS];
+  int count = 0;
+  for (;;) {
+    size_t length;
+    const char* word = stlWord(text, &length);
+    if (stlIs(word, length, "endloop")) break;
+    if (!stlIs(word, length, "vertex") || count == STL_LOOP_CORNERS) {
+      IMPORT_REFUSE("Line %d: \"vertex\" or \"endloop\" was expected.", text->line);
+      return false;
+    }
+    if (!stlVertex(text, build, &corners[count++])) return false;
+  }
+  if (count < 3) {
+    IMPORT_REFUSE("Line %d: a facet has %d corners.", text->line, count);
+    return false;
+  }
+  if (!importReserveTris(build, count - 2, false)) return false;
+  for (int k = 2; k < count; ++k) importAddTri(build, corners[0], corners[k - 1], corners[k], VXM_DEFAULT_COLOUR, false);
+  return true;
+}
+
+// Words outside loops: "solid"/"endsolid" with the rest of their line, "facet normal x y z",
+// "outer loop", "endfacet"; anything else refuses the file.
+static bool stlReadText(const ImportBytes* bytes, ImportBuild* build) {
+  StlText text = {(const char*)bytes->data, 1};
+  if ((int64_t)std::strlen(text.at) != bytes->size) {
+    IMPORT_REFUSE("The file is neither a binary STL file nor text.");
+    return false;
+  }
+  for (;;) {
+    size_t length;
+    const char* word = stlWord(&text, &length);
+    if (length == 0) return true;
+    if (stlIs(word, length, "solid") || stlIs(word, length, "endsolid")) {
+      stlSkipLine(&text);
+    } else if (stlIs(word, length, "facet")) {
+      word = stlWord(&text, &length);
+      double normal;
+      if (!stlIs(word, length, "normal")) {
+        IMPORT_REFUSE("Line %d: \"normal\" was expected.", text.line);
+        return false;
+      }
+      for (int k = 0; k < 3; ++k)
+        if (!stlNumber(&text, &normal)) return false;
+    } else if (stlIs(word, length, "outer")) {
+      word = stlWord(&text, &length);
+      if (!stlIs(word, length, "loop")) {
+        IMPORT_REFUSE("Line %d: \"loop\" was expected.", text.line);
+        return false;
+      }
+      if (!stlLoop(&text, build)) return false;
+    } else if (!stlIs(word, length, "endfacet")) {
+      IMPORT_REFUSE("Line %d: \"%.*s\" is not an STL keyword.", text.line, (int)(length < 32 ? length : 32), word);
+      return false;
+    }
+  }
+}
+
+static bool stlStartsWithSolid(const ImportBytes* bytes) {
+  const char* p = (const char*)bytes->data;
+  while (stlSpace(*p)) ++p;
+  size_t length = 0;
+  while (p[length] && !stlSpace(p[length])) ++length;
+  return stlIs(p, length, "solid");
+}
+
+VxmModel* vxmModelLoadSTL(const char* fileName) {
+  if (!fileName) {
+    APP_TRACE("Invalid Parameters");
+    return nullptr;
+  }
+  char path[APP_PATH_LENGTH];
+  ImportBytes bytes;
+  if (!importLocate(fileName, path) || !importReadFile(path, &bytes)) return nullptr;
+  ImportBuild build;
+  importBegin(&build);
+  bool read;
+  if (stlIsBinary(&bytes)) {
+    read = stlReadBinary(&bytes, &build);
+  } else if (stlStartsWithSolid(&bytes)) {
+    read = stlReadText(&bytes, &build);
+  } else {
+    uint32_t count = bytes.size >= STL_BINARY_START ? stlU32(bytes.data + STL_HEADER) : 0;
+    IMPORT_REFUSE("The file is not an STL file: it has %lld bytes, where a binary file of %u triangles has %lld.",
+                  (long long)bytes.size, count, (long long)STL_BINARY_START + (long long)STL_BINARY_TRIANGLE * count);
+    read = false;
+  }
+  importFreeBytes(&bytes);
+  VxmModel* model = read ? importFinish(&build) : nullptr;
+  importEnd(&build);
+  if (!model) APP_TRACE("Failed to import STL file: %s", path);
+  return model;
+}
