@@ -96,7 +96,9 @@ TEST_F(SafeSave, EveryFailingStepLeavesTheOldFileAndNoTemporaryFile) {
           EXPECT_FALSE(writer.save(model, target.c_str()));
           appSetSaveFault(APP_SAVE_FAULT_NONE, 0);
           EXPECT_EQ(files(dir), existing ? std::vector<std::string>{writer.name} : std::vector<std::string>{});
-          if (existing) EXPECT_EQ(read(writer.name), old);
+          if (existing) {
+            EXPECT_EQ(read(writer.name), old);
+          }
           EXPECT_EQ(appSaveReason(), diskFull());
           EXPECT_FALSE(trace.lines.empty());
         }
