@@ -38,7 +38,7 @@ static void showFailure(const char* format, const char* path) {
 
 // A model that failed to load: the message, and an import's reason for refusing the file on a
 // line of its own.
-static void showModelFailure(const char* format, const char* path) {
+void editorShowModelFailure(const char* format, const char* path) {
   char text[EDITOR_PATH_LENGTH + APP_TRACE_LINE];
   int length = std::snprintf(text, sizeof text, format, path);
   if (length > 0 && length < (int)sizeof text && vxmImportReason()[0])
@@ -214,7 +214,7 @@ static void commandNew(void) {
   if (!model || !editorInstallModel(&editor, model)) {
     SetCursor(former);
     appStatusText(editor.statusText);
-    showModelFailure("Failed to load model file\n'%s'.", file);
+    editorShowModelFailure("Failed to load model file\n'%s'.", file);
     return;
   }
   showInstalledModel(model, former);
@@ -226,7 +226,7 @@ static void commandOpen(void) {
   if (!askFile(true, "Open Model", "vxm", MODEL_TYPES, "Models\\", file)) return;
   if (editor.modelEdited && !editorSaveModel(true, false)) return;
   if (!editorOpenModel(file)) {
-    showModelFailure("Failed to open model\n'%s'.", file);
+    editorShowModelFailure("Failed to open model\n'%s'.", file);
     return;
   }
   afterOpen();

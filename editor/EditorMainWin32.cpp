@@ -340,10 +340,7 @@ static void measureLayout(int show) {
 static void loadCommandLineFiles(void) {
   char text[EDITOR_PATH_LENGTH + 64];
   if (editor.cmdModelPath[0]) {
-    if (!editorOpenModel(editor.cmdModelPath)) {
-      std::snprintf(text, sizeof text, "Failed to open model\n'%s'.", editor.cmdModelPath);
-      appMessage(text);
-    }
+    if (!editorOpenModel(editor.cmdModelPath)) editorShowModelFailure("Failed to open model\n'%s'.", editor.cmdModelPath);
   }
   if (editor.cmdLightPath[0]) {
     if (vxmLightLoadVLT(editor.cmdLightPath)) {

@@ -99,6 +99,8 @@ bool editorOpenModel(const char* path);
 bool editorSaveModel(bool closing, bool saveAs);
 // The save failure box: the message, then the system's reason on a line of its own.
 void editorShowSaveFailure(const char* format, const char* path);
+// The open failure box: the message, then the import's reason (when there is one) on its own line.
+void editorShowModelFailure(const char* format, const char* path);
 void editorUpdateMenu(void);
 // After an edit: what changed becomes one Undo step; the title and the Edit menu follow.
 void editorRecordStep(void);
