@@ -36,24 +36,20 @@ static void showFailure(const char* format, const char* path) {
   appMessage(text);
 }
 
-// A model that failed to load: the message, and an import's reason for refusing the file on a
-// line of its own.
-void editorShowModelFailure(const char* format, const char* path) {
-  char text[EDITOR_PATH_LENGTH + APP_TRACE_LINE];
+// A failure box: the message, then the reason (when there is one) on a line of its own.
+static void showWithReason(const char* format, const char* path, const char* reason) {
+  char text[EDITOR_PATH_LENGTH + APP_TRACE_MESSAGE];
   int length = std::snprintf(text, sizeof text, format, path);
-  if (length > 0 && length < (int)sizeof text && vxmImportReason()[0])
-    std::snprintf(text + length, sizeof text - length, "\n\n%s", vxmImportReason());
+  if (length > 0 && length < (int)sizeof text && reason && reason[0])
+    std::snprintf(text + length, sizeof text - length, "\n\n%s", reason);
   appMessage(text);
 }
 
-// "Failed to save ..." with the system's reason for it, when there is one, on a line of its own.
-void editorShowSaveFailure(const char* format, const char* path) {
-  char text[EDITOR_PATH_LENGTH + APP_TRACE_MESSAGE];
-  int length = std::snprintf(text, sizeof text, format, path);
-  if (length > 0 && length < (int)sizeof text && appSaveReason()[0])
-    std::snprintf(text + length, sizeof text - length, "\n\n%s", appSaveReason());
-  appMessage(text);
-}
+// A model that failed to load, with the import's reason for refusing the file.
+void editorShowModelFailure(const char* format, const char* path) { showWithReason(format, path, vxmImportReason()); }
+
+// "Failed to save ..." with the system's reason for it.
+void editorShowSaveFailure(const char* format, const char* path) { showWithReason(format, path, appSaveReason()); }
 
 static void markEdited(void) {
   if (!editor.modelEdited) {
