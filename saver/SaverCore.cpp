@@ -54,24 +54,66 @@ static void buildBackground(SaverCore* core, SaverSettings* settings, SaverDeskt
 }
 
 static void fitModel(SaverCore* core) {
-  vxmRenderFitModel(core->model, core->motion.side, &core->fit);
-  vxmRenderSetViewMatrix(&core->fit.view);
+  for (int32_t i = 0; i < core->screenCount; ++i)
+    vxmRenderFitModel(core->model, core->screens[i].motion.side, &core->screens[i].fit);
+  vxmRenderSetViewMatrix(&core->screens[0].fit.view);
 }
 
-bool saverCoreInit(SaverCore* core, SaverSettings* settings, int32_t width, int32_t height,
-                   int32_t desktopWidth, SaverDesktopReader readDesktop, void* context) {
-  if (!core || !settings || width <= 0 || height <= 0) {
+// Runs `work` on each screen with that screen's random stream in place (the primary's is the
+// program's own).
+template <typename Work>
+static void forEachScreen(SaverCore* core, Work work) {
+  for (int32_t i = 0; i < core->screenCount; ++i) {
+    SaverScreen* screen = &core->screens[i];
+    uint32_t own = 0;
+    if (i > 0) {
+      own = appRandomState();
+      appSeedRandom(screen->random);
+    }
+    work(screen, i);
+    if (i > 0) {
+      screen->random = appRandomState();
+      appSeedRandom(own);
+    }
+  }
+}
+
+// One sprite for each monitor the full-size window covers, sized and moving as a saver on that
+// monitor alone would; on one monitor (or in the preview) the window's own.
+static void setUpScreens(SaverCore* core, const SaverSettings* settings, const SaverCoreWindow* window) {
+  const bool several = core->motion.fullSize && window->monitors && window->monitorCount > 1;
+  SaverArea areas[SAVER_MAX_MONITORS];
+  core->screenCount = saverMonitorAreas(several ? window->monitors : nullptr, window->monitorCount,
+                                        window->primary, window->left, window->top, core->motion.width,
+                                        core->motion.height, areas);
+  for (int32_t i = 0; i < core->screenCount; ++i) {
+    SaverScreen* screen = &core->screens[i];
+    screen->area = areas[i];
+    if (core->screenCount == 1)
+      screen->motion = core->motion;
+    else
+      saverMotionInit(&screen->motion, areas[i].width, areas[i].height, areas[i].width, settings->modelSize,
+                      settings->moveSpeed);
+    screen->random = appRandomState() ^ (0x9E3779B9u * (uint32_t)i);
+  }
+}
+
+bool saverCoreInit(SaverCore* core, SaverSettings* settings, const SaverCoreWindow* window,
+                   SaverDesktopReader readDesktop, void* context) {
+  if (!core || !settings || !window || window->width <= 0 || window->height <= 0) {
     APP_TRACE("Invalid Parameters");
     return false;
   }
   std::memset(core, 0, sizeof *core);
-  saverMotionInit(&core->motion, width, height, desktopWidth, settings->modelSize, settings->moveSpeed);
+  saverMotionInit(&core->motion, window->width, window->height, window->desktopWidth, settings->modelSize,
+                  settings->moveSpeed);
   core->background = vxmBitmapCreate(core->motion.width, core->motion.height, 24);
   if (!core->background) {
     APP_TRACE("Failed to create background");
     return false;
   }
   buildBackground(core, settings, readDesktop, context);
+  setUpScreens(core, settings, window);
 
   if (settings->modelRandom) pickFile(core, settings->modelFile, "*.vxm", nullptr, 1);
   core->model = vxmModelLoad(settings->modelFile);
@@ -80,12 +122,17 @@ bool saverCoreInit(SaverCore* core, SaverSettings* settings, int32_t width, int3
     return false;
   }
   core->rendererStarted = vxmRenderInit();
-  core->sprite = vxmBitmapCreate(core->motion.side, core->motion.side, 24);
-  if (!core->rendererStarted || !core->sprite) {
+  bool sprites = true;
+  for (int32_t i = 0; i < core->screenCount; ++i) {
+    const int32_t S = core->screens[i].motion.side;
+    core->screens[i].sprite = vxmBitmapCreate(S, S, 24);
+    sprites = sprites && core->screens[i].sprite;
+  }
+  if (!core->rendererStarted || !sprites) {
     APP_TRACE("Failed to create sprite");
     return false;
   }
-  vxmRenderSetTarget(core->sprite);
+  vxmRenderSetTarget(core->screens[0].sprite);
   vxmRenderSetState(saverRenderStateFor(core->model));
 
   if (settings->lightRandom) pickFile(core, settings->lightFile, "*.vlt", nullptr, 1);
@@ -93,14 +140,22 @@ bool saverCoreInit(SaverCore* core, SaverSettings* settings, int32_t width, int3
 
   fitModel(core);
 
-  settings->moveState = saverMotionChooseMode(&core->motion, settings->moveState);
-  saverMotionSetVelocity(&core->motion);
-  saverMotionStartPosition(&core->motion);
+  const int32_t moveState = settings->moveState;
+  SaverMotion* primary = &core->screens[0].motion;
+  settings->moveState = saverMotionChooseMode(primary, moveState);
+  saverMotionSetVelocity(primary);
+  saverMotionStartPosition(primary);
 
   if (settings->spinRandom) saverSpinRoll(settings);
   saverSpinSetRates(&core->spin, settings);
+  forEachScreen(core, [&](SaverScreen* screen, int32_t i) {
+    if (i == 0) return;
+    saverMotionChooseMode(&screen->motion, moveState);
+    saverMotionSetVelocity(&screen->motion);
+    saverMotionStartPosition(&screen->motion);
+  });
 
-  const bool anyRandom = core->motion.randomMode || settings->bitmapRandom || settings->modelRandom ||
+  const bool anyRandom = primary->randomMode || settings->bitmapRandom || settings->modelRandom ||
                          settings->lightRandom || settings->spinRandom;
   core->changes = settings->change && anyRandom;
   return true;
@@ -108,13 +163,40 @@ bool saverCoreInit(SaverCore* core, SaverSettings* settings, int32_t width, int3
 
 static void clearOutput(SaverCoreOutput* output) { std::memset(output, 0, sizeof *output); }
 
+// A rectangle of a screen's own pixels in the window's.
+static SaverRect inWindow(const SaverScreen* screen, const SaverRect& rect) {
+  return {rect.left + screen->area.left, rect.top + screen->area.top, rect.right + screen->area.left,
+          rect.bottom + screen->area.top};
+}
+
 void saverCoreFrame(SaverCore* core, uint32_t steps, SaverCoreOutput* output) {
   clearOutput(output);
-  if (!core->model || !core->sprite) return;
-  saverMotionAdvance(&core->motion, &core->spin, steps);
-  saverRenderSprite(core->model, &core->fit, &core->spin, &core->motion, core->background, core->sprite);
-  output->spriteShown = saverSpriteBlit(&core->motion, &output->blit);
-  output->bandCount = saverRestoreBands(&core->motion, output->bands);
+  if (!core->model || core->screenCount < 1 || !core->screens[0].sprite) return;
+  const SaverSpin spun = core->spin;
+  forEachScreen(core, [&](SaverScreen* screen, int32_t i) {
+    SaverSpin spin = spun;  // the model turns once, with the primary's sprite
+    saverMotionAdvance(&screen->motion, i == 0 ? &core->spin : &spin, steps);
+  });
+  for (int32_t i = 0; i < core->screenCount; ++i) {
+    SaverScreen* screen = &core->screens[i];
+    if (core->screenCount > 1) {
+      vxmRenderSetTarget(screen->sprite);
+      vxmRenderSetViewMatrix(&screen->fit.view);
+    }
+    saverRenderSpriteIn(core->model, &screen->fit, &core->spin, &screen->motion, screen->area.left,
+                        screen->area.top, core->background, screen->sprite);
+    if (i == 0) saverTestDump(screen->sprite);
+    SaverCoreSprite* shown = &output->sprites[output->spriteCount];
+    if (saverSpriteBlit(&screen->motion, &shown->blit)) {
+      shown->sprite = screen->sprite;
+      shown->blit.x += screen->area.left;
+      shown->blit.y += screen->area.top;
+      ++output->spriteCount;
+    }
+    SaverRect bands[2];
+    const int32_t count = saverRestoreBands(&screen->motion, bands);
+    for (int32_t b = 0; b < count; ++b) output->bands[output->bandCount++] = inWindow(screen, bands[b]);
+  }
 }
 
 static void changeBackground(SaverCore* core, SaverSettings* settings, SaverCoreOutput* output) {
@@ -149,15 +231,19 @@ static void changeLighting(SaverCore* core, SaverSettings* settings) {
 }
 
 static void changeMovement(SaverCore* core, SaverSettings* settings, SaverCoreOutput* output) {
-  if (!core->motion.randomMode) return;
-  settings->moveState = saverMotionChangeMode(&core->motion);
-  if (core->motion.mode != SAVER_MOVE_BOUNCE) return;
-  // Bounce starts from the top again: clear the sprite where it stands, then jump.
-  SaverRect square = {(int32_t)core->motion.posX, (int32_t)core->motion.posY, 0, 0};
-  square.right = square.left + core->motion.side - 1;
-  square.bottom = square.top + core->motion.side - 1;
-  if (saverClipRect(&core->motion, &square)) output->bands[output->bandCount++] = square;
-  saverMotionStartPosition(&core->motion);
+  if (!core->screens[0].motion.randomMode) return;
+  forEachScreen(core, [&](SaverScreen* screen, int32_t i) {
+    SaverMotion* motion = &screen->motion;
+    const int32_t mode = saverMotionChangeMode(motion);
+    if (i == 0) settings->moveState = mode;
+    if (motion->mode != SAVER_MOVE_BOUNCE) return;
+    // Bounce starts from the top again: clear the sprite where it stands, then jump.
+    SaverRect square = {(int32_t)motion->posX, (int32_t)motion->posY, 0, 0};
+    square.right = square.left + motion->side - 1;
+    square.bottom = square.top + motion->side - 1;
+    if (saverClipRect(motion, &square)) output->bands[output->bandCount++] = inWindow(screen, square);
+    saverMotionStartPosition(motion);
+  });
 }
 
 void saverCoreChange(SaverCore* core, SaverSettings* settings, SaverCoreOutput* output) {
@@ -180,8 +266,10 @@ void saverCoreTeardown(SaverCore* core) {
   core->model = nullptr;
   vxmBitmapFree(core->background);
   core->background = nullptr;
-  vxmBitmapFree(core->sprite);
-  core->sprite = nullptr;
+  for (int32_t i = 0; i < core->screenCount; ++i) {
+    vxmBitmapFree(core->screens[i].sprite);
+    core->screens[i].sprite = nullptr;
+  }
 }
 
 // --- Test hooks ----------------------------------------------------------------------------------

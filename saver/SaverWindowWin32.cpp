@@ -13,37 +13,17 @@
 #include "app.h"
 #include "voxim.h"
 
-// One monitor's sprite: where it moves, its picture and its fit. Monitors other than the primary
-// draw their random numbers from streams of their own, so that the primary's sprite moves exactly
-// as it would on a single monitor.
-struct SaverScreen {
-  SaverArea area;
-  SaverMotion motion;
-  VxmBitmap* sprite;
-  BITMAPINFOHEADER spriteHeader;
-  VxmRenderFit fit;
-  uint32_t random;
-};
-
 // Everything one saver window keeps (one window per process).
 struct SaverWindowState {
   HWND window;
   HDC dc;                     // the window's own context, kept for its whole life
   int32_t desktopWidth, desktopHeight;
-  SaverMotion motion;
+  SaverCore core;             // the saver itself: background, sprites, model, motion
 
-  HDC memoryDC;               // holds the finished background; the source of every repaint
+  HDC memoryDC;               // holds the core's background; the source of every repaint
   HBITMAP memoryBitmap;
   HGDIOBJ formerBitmap;
-  VxmBitmap* background;      // the same picture, device-independent and bottom-up
   BITMAPINFOHEADER backgroundHeader;
-
-  SaverScreen screens[SAVER_MAX_MONITORS];  // the primary monitor's first
-  int32_t screenCount;
-  bool rendererStarted;
-
-  VxmModel* model;
-  SaverSpin spin;
 
   // The clock: motion steps of one millisecond, frames one display refresh apart.
   uint64_t clockFrequency;
@@ -58,8 +38,6 @@ struct SaverWindowState {
   bool sessionNotify;
   UINT_PTR changeTimer;
   bool quitSeen;
-  char folder[APP_PATH_LENGTH];
-  char pick[APP_PATH_LENGTH];  // shared by the bitmap, model and light choices
 };
 
 static SaverWindowState saver;
@@ -174,107 +152,41 @@ static void fillHeader(BITMAPINFOHEADER* header, int32_t width, int32_t height) 
 // GDI wants a bitmap out of its memory context while its bits are set or read.
 static void backgroundToMemory(void) {
   SelectObject(saver.memoryDC, saver.formerBitmap);
-  SetDIBits(saver.dc, saver.memoryBitmap, 0, (UINT)saver.motion.height, saver.background->bits,
+  SetDIBits(saver.dc, saver.memoryBitmap, 0, (UINT)saver.core.motion.height, saver.core.background->bits,
             reinterpret_cast<BITMAPINFO*>(&saver.backgroundHeader), DIB_RGB_COLORS);
   SelectObject(saver.memoryDC, saver.memoryBitmap);
 }
 
-static void memoryToBackground(void) {
+// The desktop background: what the screen shows beneath the window, or the whole desktop shrunk
+// into the preview.
+static bool readDesktop(VxmBitmap* background, void* context) {
+  const SaverMotion* motion = &static_cast<const SaverCore*>(context)->motion;
+  const int32_t W = motion->width, H = motion->height;
+  if (motion->fullSize) {
+    // The window is not shown yet, so the screen still holds the desktop beneath it. It is read
+    // through the screen's context: a window's own context does not read the screen on every
+    // system (under Wine it reads the window's still empty surface).
+    POINT origin = {0, 0};
+    ClientToScreen(saver.window, &origin);
+    HDC screen = GetDC(nullptr);
+    BitBlt(saver.memoryDC, 0, 0, W, H, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+  } else {
+    HWND desktop = GetDesktopWindow();
+    HDC desktopDC = GetDC(desktop);
+    SetStretchBltMode(saver.memoryDC, COLORONCOLOR);
+    SetBrushOrgEx(saver.memoryDC, 0, 0, nullptr);
+    StretchBlt(saver.memoryDC, 0, 0, W, H, desktopDC, 0, 0, saver.desktopWidth, saver.desktopHeight, SRCCOPY);
+    ReleaseDC(desktop, desktopDC);
+  }
   SelectObject(saver.memoryDC, saver.formerBitmap);
-  GetDIBits(saver.dc, saver.memoryBitmap, 0, (UINT)saver.motion.height, saver.background->bits,
-            reinterpret_cast<BITMAPINFO*>(&saver.backgroundHeader), DIB_RGB_COLORS);
+  const int rows = GetDIBits(saver.dc, saver.memoryBitmap, 0, (UINT)H, background->bits,
+                             reinterpret_cast<BITMAPINFO*>(&saver.backgroundHeader), DIB_RGB_COLORS);
   SelectObject(saver.memoryDC, saver.memoryBitmap);
+  return rows == H;
 }
 
-// Picks another file of the pattern from the folder of `current` into `current`, trying up to
-// ten times for one that differs from `avoid`. False when no pick was made.
-static bool pickFile(char* current, const char* pattern, const char* avoid, int tries) {
-  appSplitPath(current, saver.folder, nullptr);
-  if (!saver.folder[0]) return false;
-  bool picked = false;
-  for (int i = 0; i < tries; ++i) {
-    if (!appPickRandomFile(saver.folder, pattern, saver.pick)) break;
-    picked = true;
-    if (!avoid || lstrcmpiA(saver.pick, avoid) != 0) break;
-  }
-  if (picked) lstrcpynA(current, saver.pick, APP_PATH_LENGTH);
-  return picked;
-}
-
-static void drawBitmapBackground(void) {
-  const SaverSettings* settings = saverSettings();
-  VxmBitmap* picture = settings->bitmapFile[0] ? vxmBitmapLoadBMP(settings->bitmapFile) : nullptr;
-  saverDrawBackground(saver.background, picture, saver.motion.fullSize, saver.motion.viewScale,
-                      settings->bitmapTile != 0);
-  vxmBitmapFree(picture);
-  backgroundToMemory();
-}
-
-static void buildBackground(void) {
-  SaverSettings* settings = saverSettings();
-  const int32_t W = saver.motion.width;
-  const int32_t H = saver.motion.height;
-  switch (settings->backgroundState) {
-    case SAVER_BACK_DESKTOP:
-      if (saver.motion.fullSize) {
-        // The window is not shown yet, so the screen still holds the desktop beneath it. It is
-        // read through the screen's context: a window's own context does not read the screen on
-        // every system (under Wine it reads the window's still empty surface).
-        POINT origin = {0, 0};
-        ClientToScreen(saver.window, &origin);
-        HDC screen = GetDC(nullptr);
-        BitBlt(saver.memoryDC, 0, 0, W, H, screen, origin.x, origin.y, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-      } else {
-        HWND desktop = GetDesktopWindow();
-        HDC desktopDC = GetDC(desktop);
-        SetStretchBltMode(saver.memoryDC, COLORONCOLOR);
-        SetBrushOrgEx(saver.memoryDC, 0, 0, nullptr);
-        StretchBlt(saver.memoryDC, 0, 0, W, H, desktopDC, 0, 0, saver.desktopWidth, saver.desktopHeight,
-                   SRCCOPY);
-        ReleaseDC(desktop, desktopDC);
-      }
-      memoryToBackground();
-      break;
-    case SAVER_BACK_BITMAP:
-      if (settings->bitmapFile[0] && settings->bitmapRandom)
-        pickFile(settings->bitmapFile, "*.bmp", nullptr, 1);
-      drawBitmapBackground();
-      break;
-    default:
-      vxmBitmapFill(saver.background, nullptr);
-      backgroundToMemory();
-      break;
-  }
-}
-
-static void fitModel(void) {
-  for (int32_t i = 0; i < saver.screenCount; ++i)
-    vxmRenderFitModel(saver.model, saver.screens[i].motion.side, &saver.screens[i].fit);
-  vxmRenderSetViewMatrix(&saver.screens[0].fit.view);
-}
-
-// Runs `work` on each screen with that screen's random stream in place (the primary's is the
-// program's own).
-template <typename Work>
-static void forEachScreen(Work work) {
-  for (int32_t i = 0; i < saver.screenCount; ++i) {
-    SaverScreen* screen = &saver.screens[i];
-    uint32_t own = 0;
-    if (i > 0) {
-      own = appRandomState();
-      appSeedRandom(screen->random);
-    }
-    work(screen, i);
-    if (i > 0) {
-      screen->random = appRandomState();
-      appSeedRandom(own);
-    }
-  }
-}
-
-// The monitors the full-screen window covers (Windows 98 and 2000 on can tell them); one area,
-// the window, in the preview or where the system cannot.
+// The monitors the full-screen window covers (Windows 98 and 2000 on can tell them).
 struct MonitorList {
   AppRect rects[SAVER_MAX_MONITORS];
   int32_t count, primary;
@@ -292,17 +204,10 @@ static BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) 
   return TRUE;
 }
 
-static void findScreens(HWND window) {
-  MonitorList list = {};
+static void findMonitors(MonitorList* list) {
   typedef BOOL(WINAPI * EnumFn)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
   EnumFn enumerate = (EnumFn)(void*)GetProcAddress(GetModuleHandleA("user32.dll"), "EnumDisplayMonitors");
-  if (saver.motion.fullSize && enumerate) enumerate(nullptr, nullptr, collectMonitor, (LPARAM)&list);
-  POINT origin = {0, 0};
-  ClientToScreen(window, &origin);
-  SaverArea areas[SAVER_MAX_MONITORS];
-  saver.screenCount = saverMonitorAreas(list.count > 1 ? list.rects : nullptr, list.count, list.primary, origin.x,
-                                        origin.y, saver.motion.width, saver.motion.height, areas);
-  for (int32_t i = 0; i < saver.screenCount; ++i) saver.screens[i].area = areas[i];
+  if (enumerate) enumerate(nullptr, nullptr, collectMonitor, (LPARAM)list);
 }
 
 static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -335,80 +240,26 @@ static LRESULT onCreate(HWND window, WPARAM wParam, LPARAM lParam) {
   GetClientRect(GetDesktopWindow(), &desktop);
   saver.desktopWidth = desktop.right;
   saver.desktopHeight = desktop.bottom;
-  saverMotionInit(&saver.motion, client.right, client.bottom, saver.desktopWidth, settings->modelSize,
-                  settings->moveSpeed);
-  const int32_t W = saver.motion.width;
-  const int32_t H = saver.motion.height;
+  const int32_t W = client.right, H = client.bottom;
   fillHeader(&saver.backgroundHeader, W, H);
-
   saver.memoryDC = CreateCompatibleDC(saver.dc);
-  saver.memoryBitmap = CreateCompatibleBitmap(saver.dc, W, H);
+  saver.memoryBitmap = W > 0 && H > 0 ? CreateCompatibleBitmap(saver.dc, W, H) : nullptr;
   if (saver.memoryDC && saver.memoryBitmap) saver.formerBitmap = SelectObject(saver.memoryDC, saver.memoryBitmap);
-  saver.background = vxmBitmapCreate(W, H, 24);
-  if (!saver.memoryDC || !saver.memoryBitmap || !saver.background) {
+  if (!saver.memoryDC || !saver.memoryBitmap) {
     APP_TRACE("Failed to create background");
     return 0;
   }
-  buildBackground();
 
-  // One sprite for each monitor, sized and moving as a saver on that monitor alone would; on one
-  // monitor (or in the preview) the window's own.
-  findScreens(window);
-  for (int32_t i = 0; i < saver.screenCount; ++i) {
-    SaverScreen* screen = &saver.screens[i];
-    if (saver.screenCount == 1)
-      screen->motion = saver.motion;
-    else
-      saverMotionInit(&screen->motion, screen->area.width, screen->area.height, screen->area.width,
-                      settings->modelSize, settings->moveSpeed);
-    screen->random = appRandomState() ^ (0x9E3779B9u * (uint32_t)i);
-    fillHeader(&screen->spriteHeader, screen->motion.side, screen->motion.side);
-  }
-
-  if (settings->modelRandom) pickFile(settings->modelFile, "*.vxm", nullptr, 1);
-  saver.model = vxmModelLoad(settings->modelFile);
-  if (!saver.model) {
-    APP_TRACE("Failed to load model: %s", settings->modelFile);
-    return 0;
-  }
-
-  saver.rendererStarted = vxmRenderInit();
-  bool sprites = true;
-  for (int32_t i = 0; i < saver.screenCount; ++i) {
-    const int32_t S = saver.screens[i].motion.side;
-    saver.screens[i].sprite = vxmBitmapCreate(S, S, 24);
-    sprites = sprites && saver.screens[i].sprite;
-  }
-  if (!saver.rendererStarted || !sprites) {
-    APP_TRACE("Failed to create sprite");
-    return 0;
-  }
-  vxmRenderSetTarget(saver.screens[0].sprite);
-  vxmRenderSetState(saverRenderStateFor(saver.model));
-
-  if (settings->lightRandom) pickFile(settings->lightFile, "*.vlt", nullptr, 1);
-  vxmLightLoadVLT(settings->lightFile);
-
-  fitModel();
-
-  const int32_t moveState = settings->moveState;
-  SaverScreen* primary = &saver.screens[0];
-  settings->moveState = saverMotionChooseMode(&primary->motion, moveState);
-  saverMotionSetVelocity(&primary->motion);
-  saverMotionStartPosition(&primary->motion);
-
-  if (settings->spinRandom) saverSpinRoll(settings);
-  saverSpinSetRates(&saver.spin, settings);
-  forEachScreen([&](SaverScreen* screen, int32_t i) {
-    if (i == 0) return;
-    saverMotionChooseMode(&screen->motion, moveState);
-    saverMotionSetVelocity(&screen->motion);
-    saverMotionStartPosition(&screen->motion);
-  });
-
-  const bool anyRandom = primary->motion.randomMode || settings->bitmapRandom || settings->modelRandom ||
-                         settings->lightRandom || settings->spinRandom;
-  if (settings->change && anyRandom)
+  MonitorList monitors = {};
+  findMonitors(&monitors);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  const SaverCoreWindow place = {W, H, saver.desktopWidth, origin.x, origin.y, monitors.rects, monitors.count,
+                                 monitors.primary};
+  const bool made = saverCoreInit(&saver.core, settings, &place, readDesktop, &saver.core);
+  if (saver.core.background) backgroundToMemory();
+  if (!made) return 0;
+  if (saver.core.changes)
     saver.changeTimer = SetTimer(window, SAVER_CHANGE_TIMER, settings->changeTime * 1000u, nullptr);
 
   saver.paced = settings->framePacing != 0;
@@ -463,107 +314,39 @@ static void pumpMessages(HWND window) {
   queueFrame(window);
 }
 
+// Copies what a frame or a change of the core produced to the window.
+static void showOutput(const SaverCoreOutput* output) {
+  if (output->backgroundRedrawn) {
+    backgroundToMemory();
+    BitBlt(saver.dc, 0, 0, saver.core.motion.width, saver.core.motion.height, saver.memoryDC, 0, 0, SRCCOPY);
+  }
+  for (int32_t i = 0; i < output->spriteCount; ++i) {
+    const SaverCoreSprite* shown = &output->sprites[i];
+    const SaverBlit& blit = shown->blit;
+    BITMAPINFOHEADER header;
+    fillHeader(&header, shown->sprite->width, shown->sprite->height);
+    SetDIBitsToDevice(saver.dc, blit.x, blit.y, (DWORD)blit.width, (DWORD)blit.height, blit.srcX, blit.srcY, 0,
+                      (UINT)shown->sprite->height, shown->sprite->bits, reinterpret_cast<BITMAPINFO*>(&header),
+                      DIB_RGB_COLORS);
+  }
+  for (int32_t i = 0; i < output->bandCount; ++i) blitToWindow(&output->bands[i]);
+}
+
 static void onFrame(HWND window) {
   saver.frameQueued = false;
-  if (!saver.model || !saver.screens[0].sprite || saver.pauses) return;
+  if (!saver.core.model || !saver.core.screens[0].sprite || saver.pauses) return;
   // The test hook may fix each frame's length, so that both savers draw the same frames.
   const uint32_t steps = saverStepsDue(saverTestTick((uint32_t)clockMilliseconds()), &saver.lastMs, &saver.clockStarted);
-  const SaverSpin spun = saver.spin;
-  forEachScreen([&](SaverScreen* screen, int32_t i) {
-    SaverSpin spin = spun;  // the model turns once, with the primary's sprite
-    saverMotionAdvance(&screen->motion, i == 0 ? &saver.spin : &spin, steps);
-  });
-  for (int32_t i = 0; i < saver.screenCount; ++i) {
-    SaverScreen* screen = &saver.screens[i];
-    const int32_t ox = screen->area.left, oy = screen->area.top;
-    if (saver.screenCount > 1) {
-      vxmRenderSetTarget(screen->sprite);
-      vxmRenderSetViewMatrix(&screen->fit.view);
-    }
-    saverRenderSpriteIn(saver.model, &screen->fit, &saver.spin, &screen->motion, ox, oy, saver.background,
-                        screen->sprite);
-    if (i == 0) saverTestDump(screen->sprite);
-    SaverBlit blit;
-    if (saverSpriteBlit(&screen->motion, &blit))
-      SetDIBitsToDevice(saver.dc, ox + blit.x, oy + blit.y, (DWORD)blit.width, (DWORD)blit.height, blit.srcX,
-                        blit.srcY, 0, (UINT)screen->motion.side, screen->sprite->bits,
-                        reinterpret_cast<BITMAPINFO*>(&screen->spriteHeader), DIB_RGB_COLORS);
-    SaverRect bands[2];
-    int32_t count = saverRestoreBands(&screen->motion, bands);
-    for (int32_t b = 0; b < count; ++b) {
-      SaverRect band = {bands[b].left + ox, bands[b].top + oy, bands[b].right + ox, bands[b].bottom + oy};
-      blitToWindow(&band);
-    }
-  }
-
+  SaverCoreOutput output;
+  saverCoreFrame(&saver.core, steps, &output);
+  showOutput(&output);
   pumpMessages(window);
 }
 
-static void changeBackground(void) {
-  SaverSettings* settings = saverSettings();
-  if (settings->backgroundState != SAVER_BACK_BITMAP || !settings->bitmapRandom) return;
-  // With nothing new to show, the picture on the screen stays as it is.
-  if (!settings->bitmapFile[0] || !pickFile(settings->bitmapFile, "*.bmp", settings->bitmapFile, 10)) return;
-  drawBitmapBackground();
-  BitBlt(saver.dc, 0, 0, saver.motion.width, saver.motion.height, saver.memoryDC, 0, 0, SRCCOPY);
-}
-
-static void changeModel(void) {
-  SaverSettings* settings = saverSettings();
-  if (!settings->modelRandom || !saver.model) return;
-  char candidate[APP_PATH_LENGTH];
-  lstrcpynA(candidate, settings->modelFile, APP_PATH_LENGTH);
-  if (!pickFile(candidate, "*.vxm", saver.model->fileName, 10)) return;
-  VxmModel* next = vxmModelLoad(candidate);
-  if (!next) {
-    APP_TRACE("Failed to load model: %s", candidate);
-    return;
-  }
-  lstrcpynA(settings->modelFile, candidate, APP_PATH_LENGTH);
-  vxmModelFree(saver.model);
-  saver.model = next;
-  vxmRenderSetState(saverRenderStateFor(saver.model));
-  fitModel();
-  saver.spin.angle[0] = saver.spin.angle[1] = saver.spin.angle[2] = 0.0f;
-}
-
-static void changeLighting(void) {
-  SaverSettings* settings = saverSettings();
-  if (!settings->lightRandom) return;
-  if (pickFile(settings->lightFile, "*.vlt", nullptr, 1)) vxmLightLoadVLT(settings->lightFile);
-}
-
-static void changeMovement(void) {
-  SaverSettings* settings = saverSettings();
-  if (!saver.screens[0].motion.randomMode) return;
-  forEachScreen([&](SaverScreen* screen, int32_t i) {
-    SaverMotion* motion = &screen->motion;
-    const int32_t mode = saverMotionChangeMode(motion);
-    if (i == 0) settings->moveState = mode;
-    if (motion->mode != SAVER_MOVE_BOUNCE) return;
-    // Bounce starts from the top again: clear the sprite where it stands, then jump.
-    SaverRect square = {(int32_t)motion->posX, (int32_t)motion->posY, 0, 0};
-    square.right = square.left + motion->side - 1;
-    square.bottom = square.top + motion->side - 1;
-    if (saverClipRect(motion, &square)) {
-      SaverRect shown = {square.left + screen->area.left, square.top + screen->area.top,
-                         square.right + screen->area.left, square.bottom + screen->area.top};
-      blitToWindow(&shown);
-    }
-    saverMotionStartPosition(motion);
-  });
-}
-
 static void onChange(void) {
-  if (!saver.background || !saver.model) return;
-  changeBackground();
-  changeModel();
-  changeLighting();
-  changeMovement();
-  if (saverSettings()->spinRandom) {
-    saverSpinRoll(saverSettings());
-    saverSpinSetRates(&saver.spin, saverSettings());
-  }
+  SaverCoreOutput output;
+  saverCoreChange(&saver.core, saverSettings(), &output);
+  showOutput(&output);
   // The time spent loading is not motion.
   saver.clockStarted = false;
 }
@@ -583,16 +366,7 @@ static void onDestroy(HWND window) {
   }
   saver.memoryDC = nullptr;
   saver.memoryBitmap = nullptr;
-  if (saver.rendererStarted) vxmRenderShutdown();
-  saver.rendererStarted = false;
-  vxmModelFree(saver.model);
-  saver.model = nullptr;
-  vxmBitmapFree(saver.background);
-  saver.background = nullptr;
-  for (int32_t i = 0; i < saver.screenCount; ++i) {
-    vxmBitmapFree(saver.screens[i].sprite);
-    saver.screens[i].sprite = nullptr;
-  }
+  saverCoreTeardown(&saver.core);
   if (saver.dc) ReleaseDC(window, saver.dc);
   saver.dc = nullptr;
 }
@@ -627,8 +401,8 @@ LRESULT saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       break;
     case WM_ERASEBKGND:
       if (!saver.memoryDC) break;
-      BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, saver.motion.width, saver.motion.height, saver.memoryDC, 0, 0,
-             SRCCOPY);
+      BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, saver.core.motion.width, saver.core.motion.height, saver.memoryDC,
+             0, 0, SRCCOPY);
       return 0;
     case WM_DESTROY:
       onDestroy(window);

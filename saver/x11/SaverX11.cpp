@@ -308,7 +308,7 @@ static bool setUpWindow(void) {
 
 static bool createImages(void) {
   if (!createImage(&x11.back, x11.core.motion.width, x11.core.motion.height) ||
-      !createImage(&x11.sprite, x11.core.motion.side, x11.core.motion.side)) {
+      !createImage(&x11.sprite, x11.core.screens[0].motion.side, x11.core.screens[0].motion.side)) {
     std::fprintf(stderr, "%s: cannot create the images\n", PROGRAM);
     return false;
   }
@@ -337,12 +337,13 @@ static void showOutput(const SaverCoreOutput* output) {
     refreshBackground();
     showBackground(0, 0, x11.core.motion.width, x11.core.motion.height);
   }
-  if (output->spriteShown) {
-    const SaverBlit* b = &output->blit;
-    const int32_t S = x11.core.motion.side;
+  // The window is one screen (the core is given no monitors), so there is one sprite.
+  for (int32_t i = 0; i < output->spriteCount; ++i) {
+    const SaverBlit* b = &output->sprites[i].blit;
+    const int32_t S = output->sprites[i].sprite->height;
     // The blit's source rows count from the sprite's bottom.
     const int32_t top = S - b->srcY - b->height;
-    bitmapToImage(x11.core.sprite, b->srcX, top, b->width, b->height, x11.sprite.image, b->srcX, top);
+    bitmapToImage(output->sprites[i].sprite, b->srcX, top, b->width, b->height, x11.sprite.image, b->srcX, top);
     putImage(&x11.sprite, b->srcX, top, b->x, b->y, b->width, b->height);
   }
   for (int32_t i = 0; i < output->bandCount; ++i) {
@@ -415,7 +416,6 @@ static void runFrames(SaverSettings* settings) {
     const uint32_t steps = saverStepsDue(saverTestTick((uint32_t)(now / 1000000ull)), &lastMs, &clockStarted);
     SaverCoreOutput output;
     saverCoreFrame(&x11.core, steps, &output);
-    saverTestDump(x11.core.sprite);
     showOutput(&output);
     XSync(x11.display, False);  // one frame in flight: the server has shown it before the next
     ++frames;
@@ -503,7 +503,8 @@ int main(int argc, char** argv) {
 
   appSeedRandom(saverTestSeed((uint32_t)(nowNanoseconds() / 1000000ull)));
   Screen* screen = DefaultScreenOfDisplay(x11.display);
-  if (!saverCoreInit(&x11.core, settings, x11.width, x11.height, WidthOfScreen(screen), readDesktop, &x11.core) ||
+  const SaverCoreWindow place = {x11.width, x11.height, WidthOfScreen(screen), 0, 0, nullptr, 0, 0};
+  if (!saverCoreInit(&x11.core, settings, &place, readDesktop, &x11.core) ||
       !createImages()) {
     std::fprintf(stderr, "%s: cannot start the saver with the model %s\n", PROGRAM, settings->modelFile);
     teardown();

@@ -14,6 +14,15 @@
 
 namespace {
 
+// The part of a frame's sprite that reaches the window (the rest may hold anything).
+std::string shownPixels(const SaverCoreSprite& shown) {
+  std::string pixels;
+  const SaverBlit& b = shown.blit;
+  for (int32_t row = b.srcY; row < b.srcY + b.height; ++row)
+    pixels.append(reinterpret_cast<const char*>(shown.sprite->lineTable[row]) + 3 * b.srcX, 3 * (size_t)b.width);
+  return pixels;
+}
+
 // The environment as the C runtime of each build changes it (mingw has no setenv).
 void setEnv(const char* name, const char* value) {
 #if defined(_WIN32)
@@ -56,6 +65,12 @@ class SaverCoreTest : public ::testing::Test {
     appSeedRandom(7);
     std::memset(&core, 0, sizeof core);
   }
+  // A window of W x H on a desktop DW wide, no monitors named.
+  bool init(int32_t width, int32_t height, int32_t desktopWidth, SaverDesktopReader reader = nullptr,
+            void* context = nullptr) {
+    const SaverCoreWindow window = {width, height, desktopWidth, 0, 0, nullptr, 0, 0};
+    return saverCoreInit(&core, &settings, &window, reader, context);
+  }
   std::string traced() const {
     std::string all;
     for (const std::string& line : trace.lines) all += line;
@@ -84,59 +99,118 @@ bool refuseDesktop(VxmBitmap* background, void* context) {
 
 TEST_F(SaverCoreTest, AMissingModelFailsAndTeardownFreesWhatWasMade) {
   std::snprintf(settings.modelFile, SAVER_PATH_LENGTH, "%s", testJoin(dir, "none.vxm").c_str());
-  EXPECT_FALSE(saverCoreInit(&core, &settings, 64, 48, 64, nullptr, nullptr));
+  EXPECT_FALSE(init(64, 48, 64));
   EXPECT_TRUE(trace.has("Failed to load model: " + testJoin(dir, "none.vxm")));
   EXPECT_TRUE(core.background);
   saverCoreTeardown(&core);
   EXPECT_FALSE(core.background);
-  EXPECT_FALSE(saverCoreInit(&core, &settings, 0, 48, 64, nullptr, nullptr));
+  EXPECT_FALSE(init(0, 48, 64));
   EXPECT_TRUE(trace.has("Invalid Parameters"));
 }
 
 TEST_F(SaverCoreTest, ChangesRunOnlyWhenSomethingIsRandom) {
-  ASSERT_TRUE(saverCoreInit(&core, &settings, 64, 48, 64, nullptr, nullptr)) << traced();
+  ASSERT_TRUE(init(64, 48, 64)) << traced();
   EXPECT_FALSE(core.changes);
   saverCoreTeardown(&core);
   settings.lightRandom = 1;
-  ASSERT_TRUE(saverCoreInit(&core, &settings, 64, 48, 64, nullptr, nullptr)) << traced();
+  ASSERT_TRUE(init(64, 48, 64)) << traced();
   EXPECT_TRUE(core.changes);
   saverCoreTeardown(&core);
   settings.change = 0;
-  ASSERT_TRUE(saverCoreInit(&core, &settings, 64, 48, 64, nullptr, nullptr)) << traced();
+  ASSERT_TRUE(init(64, 48, 64)) << traced();
   EXPECT_FALSE(core.changes);
 }
 
 TEST_F(SaverCoreTest, TheDesktopReaderIsAskedOnlyForTheDesktopAndItsFailureLeavesBlack) {
   int calls = 0;
-  ASSERT_TRUE(saverCoreInit(&core, &settings, 64, 48, 64, paintDesktop, &calls));
+  ASSERT_TRUE(init(64, 48, 64, paintDesktop, &calls));
   EXPECT_EQ(calls, 0);
   saverCoreTeardown(&core);
   settings.backgroundState = SAVER_BACK_DESKTOP;
-  ASSERT_TRUE(saverCoreInit(&core, &settings, 64, 48, 64, paintDesktop, &calls));
+  ASSERT_TRUE(init(64, 48, 64, paintDesktop, &calls));
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(core.background->lineTable[47][3 * 63 + 2], 7);
   saverCoreTeardown(&core);
-  ASSERT_TRUE(saverCoreInit(&core, &settings, 64, 48, 64, refuseDesktop, nullptr));
+  ASSERT_TRUE(init(64, 48, 64, refuseDesktop, nullptr));
   for (int32_t row = 0; row < 48; ++row)
     for (int32_t i = 0; i < 64 * 3; ++i) ASSERT_EQ(core.background->lineTable[row][i], 0) << row << "," << i;
 }
 
 TEST_F(SaverCoreTest, AFrameShowsTheSpriteWhereItMovedAndTheBandsItLeft) {
-  ASSERT_TRUE(saverCoreInit(&core, &settings, 200, 150, 200, nullptr, nullptr));
+  ASSERT_TRUE(init(200, 150, 200));
   SaverCoreOutput output;
   saverCoreFrame(&core, 0, &output);
-  ASSERT_TRUE(output.spriteShown);
   EXPECT_EQ(output.bandCount, 0);  // nothing moved yet
-  const int32_t S = core.motion.side;
-  EXPECT_EQ(output.blit.x, core.motion.ix);
-  EXPECT_EQ(output.blit.width, S);
+  ASSERT_EQ(core.screenCount, 1);
+  const SaverMotion& motion = core.screens[0].motion;
+  const int32_t S = motion.side;
+  ASSERT_EQ(output.spriteCount, 1);
+  EXPECT_EQ(output.sprites[0].sprite, core.screens[0].sprite);
+  EXPECT_EQ(output.sprites[0].blit.x, motion.ix);
+  EXPECT_EQ(output.sprites[0].blit.width, S);
   // The model is drawn over the black background: the sprite's centre is lit.
-  const uint8_t* centre = core.sprite->lineTable[S / 2] + 3 * (S / 2);
+  const uint8_t* centre = core.screens[0].sprite->lineTable[S / 2] + 3 * (S / 2);
   EXPECT_GT(centre[0] + centre[1] + centre[2], 0);
   saverCoreFrame(&core, 500, &output);
-  EXPECT_NE(core.motion.ix, core.motion.oldX);
+  EXPECT_NE(motion.ix, motion.oldX);
   EXPECT_GE(output.bandCount, 1);
   EXPECT_FALSE(output.backgroundRedrawn);
+}
+
+// Two monitors side by side, the primary on the right: the window covers both from x = -160. The
+// renderer is shared, so the saver on the primary alone runs first and the pair after it.
+TEST_F(SaverCoreTest, EachMonitorHasASpriteAndThePrimaryMovesAsOnAMonitorAlone) {
+  settings.moveState = SAVER_MOVE_WANDER;  // draws random numbers every step
+  const int kFrames = 30;
+  const SaverCoreWindow alone = {200, 150, 200, 0, 0, nullptr, 0, 0};
+  appSeedRandom(7);
+  ASSERT_TRUE(saverCoreInit(&core, &settings, &alone, nullptr, nullptr)) << traced();
+  SaverCoreOutput output;
+  int32_t path[kFrames][2];
+  for (int frame = 0; frame < kFrames; ++frame) {
+    saverCoreFrame(&core, 17, &output);
+    path[frame][0] = core.screens[0].motion.ix;
+    path[frame][1] = core.screens[0].motion.iy;
+  }
+  ASSERT_EQ(output.spriteCount, 1);
+  const std::string aloneSprite = shownPixels(output.sprites[0]);
+  const uint32_t aloneState = appRandomState();
+  saverCoreTeardown(&core);
+
+  const AppRect monitors[2] = {{0, 0, 200, 150}, {-160, 30, 0, 150}};
+  const SaverCoreWindow pair = {360, 150, 360, -160, 0, monitors, 2, 0};
+  appSeedRandom(7);
+  ASSERT_TRUE(saverCoreInit(&core, &settings, &pair, nullptr, nullptr)) << traced();
+  ASSERT_EQ(core.screenCount, 2);
+  EXPECT_EQ(core.screens[0].area.left, 160);
+  EXPECT_EQ(core.screens[1].area.top, 30);
+  EXPECT_EQ(core.screens[1].area.height, 120);
+  for (int frame = 0; frame < kFrames; ++frame) {
+    saverCoreFrame(&core, 17, &output);
+    ASSERT_EQ(core.screens[0].motion.ix, path[frame][0]) << frame;
+    ASSERT_EQ(core.screens[0].motion.iy, path[frame][1]) << frame;
+  }
+  EXPECT_EQ(appRandomState(), aloneState);  // the second monitor drew from its own stream
+  // Copies land in the window's pixels, each inside its own monitor.
+  ASSERT_EQ(output.spriteCount, 2);
+  EXPECT_EQ(shownPixels(output.sprites[0]), aloneSprite);
+  EXPECT_EQ(output.sprites[0].blit.x, 160 + core.screens[0].motion.ix);
+  EXPECT_EQ(output.sprites[1].sprite, core.screens[1].sprite);
+  EXPECT_LE(output.sprites[1].blit.x + output.sprites[1].blit.width, 160);
+  EXPECT_GE(output.sprites[1].blit.y, 30);
+  for (int32_t i = 0; i < output.bandCount; ++i) {
+    const SaverRect& band = output.bands[i];
+    const bool onPrimary = band.left >= 160 && band.right < 360;
+    const bool onOther = band.right < 160 && band.top >= 30;
+    EXPECT_TRUE(onPrimary || onOther) << band.left << "," << band.top << "," << band.right;
+  }
+
+  // The preview (narrower than the desktop) keeps one sprite whatever the monitors.
+  saverCoreTeardown(&core);
+  const SaverCoreWindow preview = {152, 112, 360, -160, 0, monitors, 2, 0};
+  ASSERT_TRUE(saverCoreInit(&core, &settings, &preview, nullptr, nullptr));
+  EXPECT_EQ(core.screenCount, 1);
+  EXPECT_EQ(core.screens[0].area.width, 152);
 }
 
 TEST(SaverTestHooks, TheSeedComesFromTheEnvironmentOnlyWhenItIsANumber) {
