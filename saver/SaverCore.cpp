@@ -304,30 +304,5 @@ void saverTestDump(const VxmBitmap* sprite) {
   if (!path || !path[0]) return;
   uint32_t wanted = 1;
   environmentNumber("QUIRLA_SAVER_DUMP_FRAME", &wanted);
-  if (++frames == wanted) saverWriteSpriteBMP(sprite, path);
-}
-
-static void putLittle(uint8_t* at, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = (uint8_t)(value >> (8 * i));
-}
-
-bool saverWriteSpriteBMP(const VxmBitmap* sprite, const char* path) {
-  if (!sprite || !path || sprite->depth != 24) {
-    APP_TRACE("Invalid Parameters");
-    return false;
-  }
-  uint8_t header[54] = {'B', 'M'};
-  putLittle(header + 2, 54u + (uint32_t)sprite->bitsSize, 4);
-  putLittle(header + 10, 54, 4);
-  putLittle(header + 14, 40, 4);
-  putLittle(header + 18, (uint32_t)sprite->width, 4);
-  putLittle(header + 22, (uint32_t)sprite->height, 4);
-  putLittle(header + 26, 1, 2);
-  putLittle(header + 28, 24, 2);
-  putLittle(header + 34, (uint32_t)sprite->bitsSize, 4);
-  AppSave save;
-  if (!appSaveBegin(&save, path, false)) return false;
-  appSaveBytes(&save, header, sizeof header);
-  appSaveBytes(&save, sprite->bits, (size_t)sprite->bitsSize);
-  return appSaveFinish(&save);  // traced there when it fails
+  if (++frames == wanted) vxmBitmapSaveBMP(sprite, path);
 }

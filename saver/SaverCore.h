@@ -90,5 +90,3 @@ uint32_t saverTestSeed(uint32_t seed);
 uint32_t saverTestTick(uint32_t tick);
 // Counts the frames drawn; writes the sprite when the counted frame is the one asked for.
 void saverTestDump(const VxmBitmap* sprite);
-// The sprite as a 24-bit BMP file; false (traced) when it cannot be written.
-bool saverWriteSpriteBMP(const VxmBitmap* sprite, const char* path);

@@ -261,7 +261,7 @@ void saverMotionAdvance(SaverMotion* motion, SaverSpin* spin, uint32_t steps) {
     return;
   }
   const int32_t oldX = motion->ix, oldY = motion->iy;
-  const float dt = (float)(SAVER_STEP_MS * wide(MILLISECOND));
+  const float dt = (float)((double)SAVER_STEP_MS * wide(MILLISECOND));
   for (uint32_t i = 0; i < steps; ++i) {
     motionStep(motion, dt, WANDER_STEP_KICK);
     saverSpinStep(spin, dt);

@@ -586,3 +586,39 @@ bool vxmBitmapStretch(VxmBitmap* dst, int32_t dx, int32_t dy, int32_t dw, int32_
   }
   return true;
 }
+
+// --- Writing BMP files ---------------------------------------------------------------------------
+
+static void putLittle(uint8_t* at, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = (uint8_t)(value >> (8 * i));
+}
+
+void vxmBitmapBmpHeaders(const VxmBitmap* bitmap, uint8_t headers[VXM_BMP_HEADERS]) {
+  std::memset(headers, 0, VXM_BMP_HEADERS);
+  headers[0] = 'B';
+  headers[1] = 'M';
+  putLittle(headers + 2, (uint32_t)(VXM_BMP_HEADERS + bitmap->bitsSize), 4);
+  putLittle(headers + 10, VXM_BMP_HEADERS, 4);
+  putLittle(headers + 14, 40, 4);
+  putLittle(headers + 18, (uint32_t)bitmap->width, 4);
+  putLittle(headers + 22, (uint32_t)bitmap->height, 4);
+  putLittle(headers + 26, 1, 2);
+  putLittle(headers + 28, 24, 2);
+  putLittle(headers + 34, (uint32_t)bitmap->bitsSize, 4);
+  putLittle(headers + 38, 2835, 4);  // 72 dots per inch
+  putLittle(headers + 42, 2835, 4);
+}
+
+bool vxmBitmapSaveBMP(const VxmBitmap* bitmap, const char* fileName) {
+  if (!bitmap || !fileName || bitmap->depth != 24 || !bitmap->bits) {
+    APP_TRACE("Invalid Parameters");
+    return false;
+  }
+  uint8_t headers[VXM_BMP_HEADERS];
+  vxmBitmapBmpHeaders(bitmap, headers);
+  AppSave save;
+  if (!appSaveBegin(&save, fileName, false)) return false;
+  appSaveBytes(&save, headers, sizeof headers);
+  appSaveBytes(&save, bitmap->bits, (size_t)bitmap->bitsSize);
+  return appSaveFinish(&save);  // traced there when it fails
+}

@@ -10,7 +10,6 @@
 #include "app.h"
 #include "vxmMem.h"
 
-enum { BMP_HEADERS = 54 };
 
 int32_t importFindPicture(const ImportBuild* build, const char* key) {
   for (int32_t i = 0; i < build->pictureCount; ++i)
@@ -109,32 +108,13 @@ void importTextureTri(const ImportBuild* build, const VxmModel* model, VxmTri* t
 
 // --- Writing pictures beside a saved model -------------------------------------------------------------
 
-static void importPut(uint8_t* p, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = (uint8_t)(value >> (8 * i));
-}
-
-// The headers of a 24-bit BMP file of the bitmap, whose pixel block follows as it is.
-static void importBmpHeaders(const VxmBitmap* bitmap, uint8_t headers[BMP_HEADERS]) {
-  std::memset(headers, 0, BMP_HEADERS);
-  headers[0] = 'B', headers[1] = 'M';
-  importPut(headers + 2, (uint32_t)(BMP_HEADERS + bitmap->bitsSize), 4);
-  importPut(headers + 10, BMP_HEADERS, 4);
-  importPut(headers + 14, 40, 4);
-  importPut(headers + 18, (uint32_t)bitmap->width, 4);
-  importPut(headers + 22, (uint32_t)bitmap->height, 4);
-  importPut(headers + 26, 1, 2);
-  importPut(headers + 28, 24, 2);
-  importPut(headers + 34, (uint32_t)bitmap->bitsSize, 4);
-  importPut(headers + 38, 2835, 4);  // 72 dots per inch
-  importPut(headers + 42, 2835, 4);
-}
-
 // True when the file at `path` holds exactly this BMP.
-static bool importSameFile(const char* path, const uint8_t headers[BMP_HEADERS], const VxmBitmap* bitmap) {
+static bool importSameFile(const char* path, const uint8_t headers[VXM_BMP_HEADERS], const VxmBitmap* bitmap) {
   FILE* file = appFileOpen(path, "rb");
   if (!file) return false;
   uint8_t block[4096];
-  bool same = std::fread(block, 1, BMP_HEADERS, file) == BMP_HEADERS && std::memcmp(block, headers, BMP_HEADERS) == 0;
+  bool same = std::fread(block, 1, VXM_BMP_HEADERS, file) == VXM_BMP_HEADERS &&
+              std::memcmp(block, headers, VXM_BMP_HEADERS) == 0;
   for (int32_t at = 0; same && at < bitmap->bitsSize;) {
     size_t want = (size_t)(bitmap->bitsSize - at) < sizeof block ? (size_t)(bitmap->bitsSize - at) : sizeof block;
     same = std::fread(block, 1, want, file) == want && std::memcmp(block, bitmap->bits + at, want) == 0;
@@ -165,8 +145,8 @@ bool vxmImportWritePictures(VxmModel* model, const char* fileName) {
   for (int32_t s = 0; s < model->textureCount; ++s) {
     VxmTexture* slot = &model->textures[s];
     if (importIsBmpPath(slot->path)) continue;
-    uint8_t headers[BMP_HEADERS];
-    importBmpHeaders(slot->bitmap, headers);
+    uint8_t headers[VXM_BMP_HEADERS];
+    vxmBitmapBmpHeaders(slot->bitmap, headers);
     char path[APP_PATH_LENGTH];
     // The first name that is free or already holds this picture; never over another file.
     for (;; ++number) {
@@ -179,11 +159,7 @@ bool vxmImportWritePictures(VxmModel* model, const char* fileName) {
     }
     ++number;
     if (!importSameFile(path, headers, slot->bitmap)) {
-      AppSave save;
-      if (!appSaveBegin(&save, path, false)) return false;
-      appSaveBytes(&save, headers, BMP_HEADERS);
-      appSaveBytes(&save, slot->bitmap->bits, (size_t)slot->bitmap->bitsSize);
-      if (!appSaveFinish(&save)) {
+      if (!vxmBitmapSaveBMP(slot->bitmap, path)) {
         APP_TRACE("Failed to write picture: %s", path);
         return false;
       }

@@ -19,6 +19,12 @@ VxmBitmap* vxmBitmapCreate(int32_t width, int32_t height, int32_t depth);
 void vxmBitmapFree(VxmBitmap* bitmap);
 bool vxmBitmapSetSize(VxmBitmap* bitmap, int32_t width, int32_t height, int32_t depth);
 VxmBitmap* vxmBitmapLoadBMP(const char* fileName);
+// A 24-bit bitmap as a BMP file: its headers, after which the pixel block follows as it is kept.
+enum { VXM_BMP_HEADERS = 54 };
+void vxmBitmapBmpHeaders(const VxmBitmap* bitmap, uint8_t headers[VXM_BMP_HEADERS]);
+// Writes a 24-bit bitmap as a BMP file by a safe save (the old file stays whole on failure);
+// false, traced, when it cannot.
+bool vxmBitmapSaveBMP(const VxmBitmap* bitmap, const char* fileName);
 void vxmBitmapFill(VxmBitmap* bitmap, const uint8_t* colour);  // colour: blue, green, red or null
 bool vxmBitmapCopy(VxmBitmap* dst, int32_t dx, int32_t dy, int32_t w, int32_t h,
                    const VxmBitmap* src, int32_t sx, int32_t sy);

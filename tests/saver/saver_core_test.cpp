@@ -241,7 +241,7 @@ TEST(SaverTestHooks, TheSpriteIsWrittenAsABmpFileWithPaddedRows) {
   VxmBitmap* sprite = vxmBitmapCreate(3, 2, 24);
   ASSERT_TRUE(sprite);
   for (int32_t i = 0; i < sprite->bitsSize; ++i) sprite->bits[i] = (uint8_t)(i + 1);
-  ASSERT_TRUE(saverWriteSpriteBMP(sprite, testJoin(dir, "s.bmp").c_str()));
+  ASSERT_TRUE(vxmBitmapSaveBMP(sprite, testJoin(dir, "s.bmp").c_str()));
   std::string bytes;
   ASSERT_TRUE(testReadFile(testJoin(dir, "s.bmp"), &bytes));
   ASSERT_EQ(bytes.size(), 54u + 12u * 2u);  // rows of 9 bytes padded to 12
@@ -251,6 +251,7 @@ TEST(SaverTestHooks, TheSpriteIsWrittenAsABmpFileWithPaddedRows) {
   EXPECT_EQ((uint8_t)bytes[18], 3);
   EXPECT_EQ((uint8_t)bytes[22], 2);
   EXPECT_EQ((uint8_t)bytes[28], 24);
+  EXPECT_EQ((uint8_t)bytes[34], 24);  // the pixel block's size
   EXPECT_EQ(bytes.substr(54), std::string(reinterpret_cast<char*>(sprite->bits), 24));
   // The frame asked for, and only that one, is written.
   setEnv("QUIRLA_SAVER_DUMP", testJoin(dir, "d.bmp").c_str());
@@ -261,7 +262,7 @@ TEST(SaverTestHooks, TheSpriteIsWrittenAsABmpFileWithPaddedRows) {
   EXPECT_TRUE(testReadFile(testJoin(dir, "d.bmp"), &bytes));
   unsetEnv("QUIRLA_SAVER_DUMP");
   unsetEnv("QUIRLA_SAVER_DUMP_FRAME");
-  EXPECT_FALSE(saverWriteSpriteBMP(sprite, testJoin(dir, "missing/s.bmp").c_str()));
+  EXPECT_FALSE(vxmBitmapSaveBMP(sprite, testJoin(dir, "missing/s.bmp").c_str()));
   EXPECT_FALSE(trace.lines.empty());
   vxmBitmapFree(sprite);
 }

@@ -57,8 +57,9 @@ TEST_F(ImportTexture, CoordinatesAreFittedIntoOneTileAndTheFarEdgeIsClamped) {
   for (const Row& row : rows) {
     int32_t fitted[6] = {};
     ASSERT_EQ(importFitCoordinates(row.uv, 4, 2, fitted), row.fits) << row.uv[0] << " " << row.uv[1];
-    if (row.fits)
+    if (row.fits) {
       for (int k = 0; k < 6; ++k) EXPECT_EQ(fitted[k], row.fitted[k]) << row.uv[0] << " " << k;
+    }
   }
 }
 

@@ -258,11 +258,20 @@ void checkContent(const Scene& scene, const VxmBitmap* frame, int32_t screenRadi
   } else {
     EXPECT_GT(drawn, circle * 0.25);
   }
-  if (scene.model == 0 && (s == 2 || s == 3)) EXPECT_GT(labelPixels, drawn / 4);
-  if (scene.model == 1 && s == 9) EXPECT_LE(colours.size(), 2u);  // no normals: flat colours
-  else if (s == 9 || s == 10 || s == 11) EXPECT_GT(colours.size(), 25u);
-  if (s == 5 || s == 6 || s == 7) EXPECT_GT(colours.size(), 4u);
-  if (scene.redrawFacet >= 0) EXPECT_GT(colours.count(0xFF00FF), 0u);
+  if (scene.model == 0 && (s == 2 || s == 3)) {
+    EXPECT_GT(labelPixels, drawn / 4);
+  }
+  if (scene.model == 1 && s == 9) {
+    EXPECT_LE(colours.size(), 2u);  // no normals: flat colours
+  } else if (s == 9 || s == 10 || s == 11) {
+    EXPECT_GT(colours.size(), 25u);
+  }
+  if (s == 5 || s == 6 || s == 7) {
+    EXPECT_GT(colours.size(), 4u);
+  }
+  if (scene.redrawFacet >= 0) {
+    EXPECT_GT(colours.count(0xFF00FF), 0u);
+  }
 }
 
 TEST_F(RenderScenesTest, EveryBuildDrawsTheSameFrames) {
