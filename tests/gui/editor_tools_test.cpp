@@ -114,8 +114,9 @@ struct Tools : EditorFixture {
     vxmMatMultiplyInPlace(&view.model->matrix, &rotation);
   }
 
-  // Waits for the file dialog `title` and chooses `path` in it.
-  void choose(const char* title, const std::string& path) {
+  // Waits for the file dialog `title` and chooses `path` in it; `replacing` answers Yes to the
+  // dialog's own question about an existing file.
+  void choose(const char* title, const std::string& path, bool replacing = false) {
     HWND files = saverWaitWindow("#32770", title, proc.id, DRV_TIMEOUT);
     ASSERT_NE(files, nullptr) << title;
     drvSync(files, DRV_TIMEOUT);
@@ -123,6 +124,12 @@ struct Tools : EditorFixture {
     ASSERT_NE(name, nullptr);
     ASSERT_TRUE(drvSetText(name, path.c_str()));
     ASSERT_TRUE(drvPostCommand(files, IDOK));
+    if (replacing) {
+      DrvMessageBox replace;
+      ASSERT_TRUE(drvWaitMessageBox(proc.id, DRV_TIMEOUT, &replace));
+      EXPECT_STREQ(replace.title, title);
+      ASSERT_TRUE(drvAnswer(&replace, IDYES));
+    }
     ASSERT_TRUE(drvWaitGone(files, DRV_TIMEOUT));
   }
 };
@@ -601,15 +608,7 @@ TEST_F(Tools, AFailedSaveKeepsTheOldFileTheReasonAndTheEditedModel) {
       const std::string edited = editorTitled(editorLower(cube), true);
       ASSERT_EQ(editorTitle(w.main), edited);
       post(CMD_SAVE_AS);
-      HWND files = saverWaitWindow("#32770", "Save Model As", proc.id, DRV_TIMEOUT);
-      ASSERT_NE(files, nullptr);
-      drvSync(files, DRV_TIMEOUT);
-      ASSERT_TRUE(drvSetText(drvFindChild(files, "Edit", nullptr), target.c_str()));
-      ASSERT_TRUE(drvPostCommand(files, IDOK));
-      DrvMessageBox replace;  // the dialog's own question about the existing file
-      ASSERT_TRUE(drvWaitMessageBox(proc.id, DRV_TIMEOUT, &replace));
-      EXPECT_STREQ(replace.title, "Save Model As");
-      ASSERT_TRUE(drvAnswer(&replace, IDYES));
+      ASSERT_NO_FATAL_FAILURE(choose("Save Model As", target, true));
       EXPECT_EQ(box(), "Failed to save model\n'" + target + "'.\n\n" + systemText(ERROR_DISK_FULL));
       drvSync(w.main, DRV_TIMEOUT);
       EXPECT_EQ(editorTitle(w.main), edited);
@@ -673,8 +672,6 @@ TEST_F(Tools, AfterDeleteTheHighlightedTextureIsTheCurrentOne) {
   EXPECT_EQ(entries(), "[c] b ");
 }
 
-// Save (Ctrl+S) writes the model's own file at once, the same bytes as Save As (Ctrl+Shift+S) to
-// the same name, and ends the edited mark.
 // The command the editor's accelerator table gives a key with Ctrl (and Shift), 0 for none.
 int acceleratorCommand(const std::string& exePath, char key, bool shift) {
   HMODULE exe = LoadLibraryExA(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -688,57 +685,47 @@ int acceleratorCommand(const std::string& exePath, char key, bool shift) {
   return command;
 }
 
-TEST_F(Tools, SaveWritesTheOwnFileWithoutADialogAsSaveAsWould) {
-  const int save = acceleratorCommand(install.exe, 'S', false), saveAs = acceleratorCommand(install.exe, 'S', true);
-  EXPECT_EQ(save, 40057);    // Save's key
-  EXPECT_EQ(saveAs, 40063);  // Save As's key
-  start(cube);
-  ctrlClick(centre(40, 10));
-  ASSERT_EQ(editorTitle(w.main), editorTitled(editorLower(cube), true));
-  command(save ? save : 40057);  // sent: it returns once saved, as no dialog holds it up
-  EXPECT_EQ(drvFindWindow("#32770", "Save Model As", proc.id), nullptr);
-  EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(cube)));
-  static char saved[65536], savedAs[65536];
-  ASSERT_TRUE(drvReadFile(cube.c_str(), saved, sizeof saved));
-  post(saveAs ? saveAs : 40063);
-  HWND files = saverWaitWindow("#32770", "Save Model As", proc.id, DRV_TIMEOUT);
-  ASSERT_NE(files, nullptr);
-  drvSync(files, DRV_TIMEOUT);
-  ASSERT_TRUE(drvSetText(drvFindChild(files, "Edit", nullptr), cube.c_str()));
-  ASSERT_TRUE(drvPostCommand(files, IDOK));
-  DrvMessageBox replace;
-  ASSERT_TRUE(drvWaitMessageBox(proc.id, DRV_TIMEOUT, &replace));
-  ASSERT_TRUE(drvAnswer(&replace, IDYES));
-  ASSERT_TRUE(drvWaitGone(files, DRV_TIMEOUT));
-  drvSync(w.main, DRV_TIMEOUT);
-  ASSERT_TRUE(drvReadFile(cube.c_str(), savedAs, sizeof savedAs));
-  EXPECT_STREQ(saved, savedAs);
-  EXPECT_NE(std::string(saved).find(" 200 200 200\r\n"), std::string::npos);  // the painted facet
-}
-
-// Ctrl+Z takes a paint back to the saved pixels and title; Ctrl+Y paints it again.
-TEST_F(Tools, UndoAndRedoTakeAPaintBackAndForth) {
-  const int undo = acceleratorCommand(install.exe, 'Z', false), redo = acceleratorCommand(install.exe, 'Y', false);
-  EXPECT_EQ(undo, 40064);
-  EXPECT_EQ(redo, 40065);
+// Ctrl+Z takes a paint back to the saved pixels and title, Ctrl+Y paints it again. Save (Ctrl+S)
+// then writes the model's own file at once, the same bytes as Save As (Ctrl+Shift+S) to the same
+// name, and ends the edited mark.
+TEST_F(Tools, UndoRedoAndSaveByTheirKeys) {
+  enum { SAVE = 40057, SAVE_AS = 40063, UNDO = 40064, REDO = 40065 };
+  const struct {
+    char key;
+    bool shift;
+    int command;
+  } keys[] = {{'S', false, SAVE}, {'S', true, SAVE_AS}, {'Z', false, UNDO}, {'Y', false, REDO}};
+  for (const auto& k : keys) EXPECT_EQ(acceleratorCommand(install.exe, k.key, k.shift), k.command) << k.key;
   start(cube);
   const std::vector<uint32_t> saved = pixels(w.main, ws);
-  const std::string title = editorTitled(editorLower(cube));
+  const std::string title = editorTitled(editorLower(cube)), edited = editorTitled(editorLower(cube), true);
   ctrlClick(centre(40, 10));
   const std::vector<uint32_t> painted = pixels(w.main, ws);
   ASSERT_NE(painted, saved);
-  ASSERT_EQ(editorTitle(w.main), editorTitled(editorLower(cube), true));
+  ASSERT_EQ(editorTitle(w.main), edited);
   for (int round = 0; round < 2; ++round) {
-    command(undo ? undo : 40064);
+    command(UNDO);
     EXPECT_EQ(pixels(w.main, ws), saved);
     EXPECT_EQ(editorTitle(w.main), title);
-    command(redo ? redo : 40065);
+    command(REDO);
     EXPECT_EQ(pixels(w.main, ws), painted);
-    EXPECT_EQ(editorTitle(w.main), editorTitled(editorLower(cube), true));
+    EXPECT_EQ(editorTitle(w.main), edited);
   }
   // Nothing further to redo: Redo changes nothing.
-  command(redo ? redo : 40065);
+  command(REDO);
   EXPECT_EQ(pixels(w.main, ws), painted);
+
+  command(SAVE);  // sent: it returns once saved, as no dialog holds it up
+  EXPECT_EQ(drvFindWindow("#32770", "Save Model As", proc.id), nullptr);
+  EXPECT_EQ(editorTitle(w.main), title);
+  static char bySave[65536], bySaveAs[65536];
+  ASSERT_TRUE(drvReadFile(cube.c_str(), bySave, sizeof bySave));
+  post(SAVE_AS);
+  ASSERT_NO_FATAL_FAILURE(choose("Save Model As", cube, true));
+  drvSync(w.main, DRV_TIMEOUT);
+  ASSERT_TRUE(drvReadFile(cube.c_str(), bySaveAs, sizeof bySaveAs));
+  EXPECT_STREQ(bySave, bySaveAs);
+  EXPECT_NE(std::string(bySave).find(" 200 200 200\r\n"), std::string::npos);  // the painted facet
 }
 
 // Zoomed in by the wheel and panned by the middle button, a CTRL-click paints exactly the facet
