@@ -55,6 +55,9 @@ void appSetProgressWindow(AppWindow window);
 void appProgress(uint32_t done, uint32_t total);
 // The percentage appProgress shows: done / total * 100 in double, truncated (0 for a zero total).
 uint32_t appProgressPercent(uint32_t done, uint32_t total);
+// The smallest count beyond `done` whose percentage differs from that of `done`, or `total` when
+// there is none: a long task calls appProgress there only, once for each percent shown.
+uint32_t appProgressNext(uint32_t done, uint32_t total);
 
 // --- Installation folder and files ----------------------------------------------------------------
 bool appInitInstallPath(const char* productName, bool write);

@@ -1,6 +1,5 @@
 // Model.cpp: the in-memory model (creation, normals, extents, lathe, double-siding, the texture
 // table) and its VXM files: the reader, the writer and the dispatch of model files by extension.
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include "vxmMem.h"
 #include "vxmModel.h"
 #include "vxmImport.h"
+#include "vxmTwin.h"
 
 // A failed allocation is traced and shown to the user.
 #define MODEL_OUT_OF_MEMORY()       \
@@ -173,129 +173,6 @@ void untextureInvalidCoords(VxmModel* model) {
   }
 }
 
-// --- Double-siding: facets grouped by their smallest corner ---------------------------------------
-// Two triples are rotations of each other exactly when their smallest rotations are equal, and a
-// facet and its reversed twin share their smallest corner. So the facets' smallest rotations are
-// grouped by that corner (a counting sort), and a twin is looked for in its facet's group only.
-
-struct Triple {
-  int32_t a, b, c;
-};
-
-bool tripleLess(const Triple& x, const Triple& y) {
-  if (x.a != y.a) return x.a < y.a;
-  if (x.b != y.b) return x.b < y.b;
-  return x.c < y.c;
-}
-
-bool tripleEqual(const Triple& x, const Triple& y) { return x.a == y.a && x.b == y.b && x.c == y.c; }
-
-// The smallest of the three rotations.
-Triple canonicalRotation(int32_t a, int32_t b, int32_t c) {
-  Triple best = {a, b, c}, r1 = {b, c, a}, r2 = {c, a, b};
-  if (tripleLess(r1, best)) best = r1;
-  if (tripleLess(r2, best)) best = r2;
-  return best;
-}
-
-// Groups of at most this many triples are searched in turn; longer ones are sorted and halved.
-constexpr int32_t kTwinScan = 16;
-
-// The facets' smallest rotations grouped by their first corner. While the corners span a range
-// not much larger than the table a group is the corner itself, else a hash of it picks the group.
-struct TwinIndex {
-  Triple* triples;  // grouped: group g holds triples[starts[g] .. starts[g + 1])
-  int32_t* starts;  // groups + 1 entries
-  int64_t lowest;   // the smallest first corner, group 0 when grouped by corner
-  uint32_t mask;    // groups - 1 when grouped by hash, 0 otherwise
-  int64_t groups;
-};
-
-uint32_t twinGroup(const TwinIndex* index, int32_t corner) {
-  if (!index->mask) return (uint32_t)((int64_t)corner - index->lowest);
-  uint32_t h = (uint32_t)corner * 0x9E3779B1u;
-  return (h ^ (h >> 16)) & index->mask;
-}
-
-int32_t smallestCorner(const VxmTri* tri) {
-  int32_t m = tri->v[0] < tri->v[1] ? tri->v[0] : tri->v[1];
-  return m < tri->v[2] ? m : tri->v[2];
-}
-
-// Chooses the grouping and allocates the index (one block); false when memory runs out.
-bool twinIndexAlloc(TwinIndex* index, const VxmTri* tris, int32_t count) {
-  int64_t lowest = smallestCorner(&tris[0]), highest = lowest;
-  for (int32_t i = 1; i < count; ++i) {
-    const int64_t m = smallestCorner(&tris[i]);
-    if (m < lowest) lowest = m;
-    if (m > highest) highest = m;
-  }
-  index->lowest = lowest;
-  index->mask = 0;
-  index->groups = highest - lowest + 1;
-  if (index->groups > 2 * (int64_t)count + 64) {
-    int64_t groups = 64;
-    while (groups < count) groups <<= 1;
-    index->groups = groups;
-    index->mask = (uint32_t)(groups - 1);
-  }
-  int32_t tripleBytes = 0, startBytes = 0;
-  index->triples = nullptr;
-  index->starts = nullptr;
-  if (!vxmMemMulSize(count, sizeof(Triple), &tripleBytes) ||
-      !vxmMemMulSize(index->groups + 1, sizeof(int32_t), &startBytes) || tripleBytes > INT32_MAX - startBytes)
-    return false;
-  uint8_t* block = static_cast<uint8_t*>(vxmMemAlloc((size_t)tripleBytes + (size_t)startBytes));
-  if (!block) return false;
-  index->triples = reinterpret_cast<Triple*>(block);
-  index->starts = reinterpret_cast<int32_t*>(block + tripleBytes);
-  return true;
-}
-
-// Fills the groups: counts, their starts, the triples, and the long groups sorted.
-void twinIndexFill(TwinIndex* index, const VxmTri* tris, int32_t count) {
-  int32_t* starts = index->starts;
-  std::memset(starts, 0, (size_t)(index->groups + 1) * sizeof(int32_t));
-  // starts[g + 2] counts group g, so that after the sums starts[g + 1] is where g begins and
-  // placing each triple moves it on to where g ends.
-  for (int32_t i = 0; i < count; ++i) {
-    const uint32_t g = twinGroup(index, smallestCorner(&tris[i]));
-    if (g + 2 <= index->groups) ++starts[g + 2];
-  }
-  for (int64_t g = 2; g <= index->groups; ++g) starts[g] += starts[g - 1];
-  for (int32_t i = 0; i < count; ++i) {
-    const VxmTri& t = tris[i];
-    const Triple key = canonicalRotation(t.v[0], t.v[1], t.v[2]);
-    index->triples[starts[twinGroup(index, key.a) + 1]++] = key;
-  }
-  for (int64_t g = 0; g < index->groups; ++g)
-    if (starts[g + 1] - starts[g] > kTwinScan) std::sort(index->triples + starts[g], index->triples + starts[g + 1], tripleLess);
-}
-
-bool twinIndexHolds(const TwinIndex* index, const Triple& key) {
-  const uint32_t g = twinGroup(index, key.a);
-  const Triple* first = index->triples + index->starts[g];
-  const Triple* last = index->triples + index->starts[g + 1];
-  if (last - first <= kTwinScan) {
-    for (; first < last; ++first)
-      if (tripleEqual(*first, key)) return true;
-    return false;
-  }
-  const Triple* found = std::lower_bound(first, last, key, tripleLess);
-  return found != last && tripleEqual(*found, key);
-}
-
-// The facet's normal as vxmModelCalcSurfaceNormals gives it.
-void facetNormal(const VxmModel* model, VxmTri* tri) {
-  if (!vxmModelTriCornersValid(model, tri)) {  // never read outside the vertex table
-    tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
-    return;
-  }
-  const VxmVector* v = model->vertices;
-  vxmVtxTriNormal(&tri->normal, &v[tri->v[0]], &v[tri->v[1]], &v[tri->v[2]]);
-  vxmVecNormalise(&tri->normal);
-}
-
 }  // namespace
 
 // --- Creation and release ----------------------------------------------------------------------
@@ -423,12 +300,22 @@ bool vxmModelGetRadius(const VxmModel* model, const VxmVector* point, float* rad
 
 // --- Normals -----------------------------------------------------------------------------------
 
+void vxmModelCalcTriNormal(const VxmModel* model, VxmTri* tri) {
+  if (!vxmModelTriCornersValid(model, tri)) {  // never read outside the vertex table
+    tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
+    return;
+  }
+  const VxmVector* v = model->vertices;
+  vxmVtxTriNormal(&tri->normal, &v[tri->v[0]], &v[tri->v[1]], &v[tri->v[2]]);
+  vxmVecNormalise(&tri->normal);
+}
+
 bool vxmModelCalcSurfaceNormals(VxmModel* model) {
   if (!model) {
     APP_TRACE("Invalid Parameters");
     return false;
   }
-  for (int32_t i = 0; model->tris && i < model->triCount; ++i) facetNormal(model, &model->tris[i]);
+  for (int32_t i = 0; model->tris && i < model->triCount; ++i) vxmModelCalcTriNormal(model, &model->tris[i]);
   return true;
 }
 
@@ -532,24 +419,11 @@ VxmModel* vxmModelCreateLathe(const VxmVector* profile, int32_t profileCount, co
 
 // --- Double-sided facets -----------------------------------------------------------------------
 
-namespace {
-
-// The next facet index at which the percentage shown for `done` of `total` changes (total when
-// it does not change again): the bar is drawn once for each percent, not once for each facet.
-int32_t nextProgressStep(int32_t done, int32_t total) {
-  const uint32_t shown = appProgressPercent((uint32_t)done, (uint32_t)total);
-  int64_t next = ((int64_t)(shown + 1) * total + 99) / 100;  // about where shown + 1 begins
-  if (next <= done) next = done + 1;
-  while (next < total && appProgressPercent((uint32_t)next, (uint32_t)total) <= shown) ++next;
-  while (next - 1 > done && appProgressPercent((uint32_t)(next - 1), (uint32_t)total) > shown) --next;
-  return next < total ? (int32_t)next : total;
-}
-
-}  // namespace
 
 // Every facet is followed by its reversed twin (b, a, c) unless the facet table already holds a
-// rotation of (a, c, b). Facets grouped by their smallest corner replace a search of the whole
-// table per facet, with the same result; the normals are computed as the facets are written.
+// rotation of (a, c, b). An index of the facets by their corners up to rotation (vxmTwin.h)
+// replaces a search of the whole table per facet, with the same result; the normals are computed
+// as the facets are written.
 void vxmModelMakeDoubleSided(VxmModel* model) {
   if (!model) return;
   appStatusText("Making all facets double-sided...");
@@ -561,10 +435,10 @@ void vxmModelMakeDoubleSided(VxmModel* model) {
   const VxmTri* tris = model->tris;
   int32_t workBytes = 0;
   VxmTri* work = nullptr;
-  TwinIndex index = {};
+  VxmTwinIndex index;
   if (vxmMemMulSize(2 * (int64_t)count, sizeof(VxmTri), &workBytes)) {
     work = static_cast<VxmTri*>(vxmMemAlloc((size_t)workBytes));
-    if (work && !twinIndexAlloc(&index, tris, count)) {
+    if (work && !vxmTwinIndexMake(&index, tris, sizeof(VxmTri), count)) {
       vxmMemFree(work);
       work = nullptr;
     }
@@ -574,27 +448,26 @@ void vxmModelMakeDoubleSided(VxmModel* model) {
     appStatusText(nullptr);
     return;
   }
-  twinIndexFill(&index, tris, count);
 
   int32_t written = 0;
   for (int32_t i = 0, step = 0; i < count; ++i) {
     const VxmTri& f = tris[i];
     VxmTri* copy = &work[written++];
     *copy = f;
-    facetNormal(model, copy);
-    if (!twinIndexHolds(&index, canonicalRotation(f.v[0], f.v[2], f.v[1]))) {
+    vxmModelCalcTriNormal(model, copy);
+    if (!vxmTwinIndexHoldsReverse(&index, f.v[0], f.v[1], f.v[2])) {
       VxmTri* twin = &work[written++];
       *twin = f;
       twin->v[0] = f.v[1];
       twin->v[1] = f.v[0];
-      facetNormal(model, twin);
+      vxmModelCalcTriNormal(model, twin);
     }
     if (i == step) {
       appProgress((uint32_t)i, (uint32_t)count);
-      step = nextProgressStep(i, count);
+      step = (int32_t)appProgressNext((uint32_t)i, (uint32_t)count);
     }
   }
-  vxmMemFree(index.triples);
+  vxmTwinIndexFree(&index);
   // Shrinking cannot lose data; should it fail, the larger block serves as well.
   VxmTri* shrunk = static_cast<VxmTri*>(vxmMemRealloc(work, (size_t)written * sizeof(VxmTri)));
   if (shrunk) work = shrunk;

@@ -60,6 +60,9 @@ bool vxmModelGetExtents(const VxmModel* model, VxmVector* min, VxmVector* max);
 bool vxmModelGetCentre(const VxmModel* model, VxmVector* centre);
 bool vxmModelGetRadius(const VxmModel* model, const VxmVector* point, float* radius);
 bool vxmModelCalcSurfaceNormals(VxmModel* model);
+// One facet's surface normal, as vxmModelCalcSurfaceNormals gives it (zero when a corner is
+// outside the vertex table).
+void vxmModelCalcTriNormal(const VxmModel* model, VxmTri* tri);
 bool vxmModelCalcAverageNormals(VxmModel* model);
 VxmModel* vxmModelCreateLathe(const VxmVector* profile, int32_t profileCount,
                               const VxmVector* profileNormals, int32_t segments);
