@@ -8,6 +8,7 @@
 #include "ImportInternal.h"
 #include "app.h"
 #include "vxmMem.h"
+#include "vxmTwin.h"
 
 static char importReason[APP_TRACE_LINE];
 static int64_t importTriangles;
@@ -187,39 +188,22 @@ static void importCopyTri(const ImportBuild* build, const VxmModel* model, VxmTr
   if (from->picture >= 0) importTextureTri(build, model, to, from);
 }
 
-// Appends the one-sided triangles behind the doubled ones.
-static bool importAppendOneSided(VxmModel* model, const ImportBuild* build, int32_t oneSided) {
-  int32_t first = model->triCount, bytes;
-  if (!vxmMemMulSize((int64_t)first + oneSided, sizeof(VxmTri), &bytes)) {
-    IMPORT_OUT_OF_MEMORY();
-    return false;
-  }
-  VxmTri* grown = (VxmTri*)vxmMemRealloc(model->tris, (size_t)bytes);
-  if (!grown) {
-    IMPORT_OUT_OF_MEMORY();
-    return false;
-  }
-  model->tris = grown;
-  int32_t at = first;
-  for (int32_t i = 0; i < build->triCount; ++i) {
-    if (!build->tris[i].oneSided) continue;
-    VxmTri* tri = &model->tris[at++];
-    std::memset(tri, 0, sizeof *tri);
-    tri->n[0] = tri->n[1] = tri->n[2] = -1;
-    importCopyTri(build, model, tri, &build->tris[i]);
-  }
-  model->triCount = at;
-  return true;
+// A model facet made from a built one, its normal not yet computed.
+static void importMakeTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from) {
+  std::memset(to, 0, sizeof *to);
+  to->n[0] = to->n[1] = to->n[2] = -1;
+  importCopyTri(build, model, to, from);
+  vxmModelCalcTriNormal(model, to);
 }
 
 // A twin made by doubling has its first two corners exchanged but its texture coordinates as
 // they were; on a textured twin they are exchanged too, so that the back shows the picture
 // where the front does. A twin is the facet after its original with corners (v1, v0, v2) and the
 // same texture and coordinates.
-static void importTurnTwinCoordinates(VxmModel* model) {
-  for (int32_t i = 0; i + 1 < model->triCount; ++i) {
-    const VxmTri* front = &model->tris[i];
-    VxmTri* twin = &model->tris[i + 1];
+static void importTurnTwinCoordinates(VxmTri* tris, int32_t count) {
+  for (int32_t i = 0; i + 1 < count; ++i) {
+    const VxmTri* front = &tris[i];
+    VxmTri* twin = &tris[i + 1];
     if (!front->texture || twin->texture != front->texture || twin->v[0] != front->v[1] ||
         twin->v[1] != front->v[0] || twin->v[2] != front->v[2] || std::memcmp(twin->uv, front->uv, sizeof twin->uv) != 0)
       continue;
@@ -227,6 +211,75 @@ static void importTurnTwinCoordinates(VxmModel* model) {
     twin->uv[2] = front->uv[0], twin->uv[3] = front->uv[1];
     ++i;
   }
+}
+
+// The index of the two-sided facets for their twins: built on the build's table when every facet
+// is two-sided, else on a copy of the two-sided facets' corners. False when memory runs out.
+static bool importIndexTwins(const ImportBuild* build, int32_t twoSided, VxmTwinIndex* index) {
+  if (twoSided == build->triCount) return vxmTwinIndexMake(index, build->tris, sizeof(ImportTri), twoSided);
+  int32_t bytes;
+  int32_t* corners = nullptr;
+  if (vxmMemMulSize(twoSided, 3 * sizeof(int32_t), &bytes)) corners = (int32_t*)vxmMemAlloc((size_t)bytes);
+  if (!corners) return false;
+  int32_t* to = corners;
+  for (int32_t i = 0; i < build->triCount; ++i) {
+    if (build->tris[i].oneSided) continue;
+    std::memcpy(to, build->tris[i].v, 3 * sizeof(int32_t));
+    to += 3;
+  }
+  bool made = vxmTwinIndexMake(index, corners, 3 * sizeof(int32_t), twoSided);
+  vxmMemFree(corners);
+  return made;
+}
+
+// The model's facet table, with normals: the two-sided facets in order, each followed by its
+// reversed twin unless they hold one already (as vxmModelMakeDoubleSided makes them), then the
+// one-sided facets in order. False (reported) when memory runs out; the model keeps its table.
+static bool importMakeFacets(const ImportBuild* build, VxmModel* model, int32_t twoSided, int32_t oneSided) {
+  int32_t bytes;
+  VxmTri* tris = nullptr;
+  if (vxmMemMulSize(2 * (int64_t)twoSided + oneSided, sizeof(VxmTri), &bytes)) tris = (VxmTri*)vxmMemAlloc((size_t)bytes);
+  VxmTwinIndex index;
+  if (!tris || (twoSided > 0 && !importIndexTwins(build, twoSided, &index))) {
+    vxmMemFree(tris);
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  int32_t at = 0;
+  if (twoSided > 0) {
+    appStatusText("Making all facets double-sided...");
+    for (int32_t i = 0, done = 0, step = 0; i < build->triCount; ++i) {
+      const ImportTri* from = &build->tris[i];
+      if (from->oneSided) continue;
+      VxmTri* front = &tris[at++];
+      importMakeTri(build, model, front, from);
+      if (!vxmTwinIndexHoldsReverse(&index, from->v[0], from->v[1], from->v[2])) {
+        VxmTri* twin = &tris[at++];
+        *twin = *front;
+        twin->v[0] = front->v[1];
+        twin->v[1] = front->v[0];
+        vxmModelCalcTriNormal(model, twin);
+      }
+      if (done == step) {
+        appProgress((uint32_t)done, (uint32_t)twoSided);
+        step = (int32_t)appProgressNext((uint32_t)done, (uint32_t)twoSided);
+      }
+      ++done;
+    }
+    vxmTwinIndexFree(&index);
+    if (build->pictureCount > 0) importTurnTwinCoordinates(tris, at);
+    appProgress(0, 1);
+    appStatusText(nullptr);
+  }
+  for (int32_t i = 0; oneSided > 0 && i < build->triCount; ++i)
+    if (build->tris[i].oneSided) importMakeTri(build, model, &tris[at++], &build->tris[i]);
+  // Shrinking cannot lose data; should it fail, the larger block serves as well.
+  VxmTri* shrunk = (VxmTri*)vxmMemRealloc(tris, (size_t)at * sizeof(VxmTri));
+  if (shrunk) tris = shrunk;
+  vxmMemFree(model->tris);
+  model->tris = tris;
+  model->triCount = at;
+  return true;
 }
 
 VxmModel* importFinish(ImportBuild* build) {
@@ -237,7 +290,8 @@ VxmModel* importFinish(ImportBuild* build) {
   int32_t oneSided = 0;
   for (int32_t i = 0; i < build->triCount; ++i) oneSided += build->tris[i].oneSided;
   int32_t twoSided = build->triCount - oneSided;
-  VxmModel* model = vxmModelCreate(build->vertexCount, 0, twoSided > 0 ? twoSided : oneSided);
+  // A table of one facet for now: importMakeFacets puts the model's own in its place.
+  VxmModel* model = vxmModelCreate(build->vertexCount, 0, 1);
   if (!model) {
     APP_TRACE("Failed to create model");
     std::snprintf(importReason, sizeof importReason, "Out of Memory!");
@@ -246,33 +300,11 @@ VxmModel* importFinish(ImportBuild* build) {
   std::memcpy(model->vertices, build->vertices, sizeof(VxmVector) * (size_t)build->vertexCount);
   // Pictures are given to the model first, so that the facets can point at their bitmaps.
   importInstallPictures(build, model);
-  if (twoSided > 0) {
-    int32_t at = 0;
-    for (int32_t i = 0; i < build->triCount; ++i) {
-      if (build->tris[i].oneSided) continue;
-      VxmTri* tri = &model->tris[at++];
-      std::memset(tri->uv, 0, sizeof tri->uv);
-      importCopyTri(build, model, tri, &build->tris[i]);
-    }
-    const VxmTri* single = model->tris;
-    vxmModelMakeDoubleSided(model);
-    // Doubling always puts a new table in place; the old one means its allocation failed.
-    bool doubled = model->tris != single;
-    if (!doubled) IMPORT_OUT_OF_MEMORY();
-    if (doubled) importTurnTwinCoordinates(model);
-    if (!doubled || (oneSided > 0 && !importAppendOneSided(model, build, oneSided))) {
-      vxmModelFree(model);
-      return nullptr;
-    }
-  } else {
-    for (int32_t i = 0; i < build->triCount; ++i) {
-      std::memset(model->tris[i].uv, 0, sizeof model->tris[i].uv);
-      importCopyTri(build, model, &model->tris[i], &build->tris[i]);
-    }
+  if (!importMakeFacets(build, model, twoSided, oneSided)) {
+    vxmModelFree(model);
+    return nullptr;
   }
   std::strcpy(model->fileName, "Untitled.vxm");
-  // Doubling has computed the normals of what it holds; one-sided facets added since lack theirs.
-  if (twoSided == 0 || oneSided > 0) vxmModelCalcSurfaceNormals(model);
   importTriangles = build->triCount;
   return model;
 }
