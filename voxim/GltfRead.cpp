@@ -774,7 +774,7 @@ static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, i
   int32_t triangles = p.mode == 4 ? p.corners / 3 : p.corners - 2;
   if (triangles < 1) return true;
   int32_t base;
-  return importReserveTris(g->build, triangles, p.look.oneSided) &&
+  return importReserveTris(g->build, triangles, p.look.oneSided, p.look.picture >= 0) &&
          importReserveVertices(g->build, p.positions.count) && gltfAddVertices(g->build, &p, world, &base) &&
          gltfAddTriangles(g->build, &p, world, base, triangles);
 }

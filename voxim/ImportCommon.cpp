@@ -41,6 +41,7 @@ void importEnd(ImportBuild* build) {
   vxmMemFree(build->pictures);
   vxmMemFree(build->vertices);
   vxmMemFree(build->tris);
+  vxmMemFree(build->uvs);
   vxmMemFree(build->weldSlots);
   importBegin(build);
 }
@@ -79,7 +80,7 @@ bool importReserveVertices(ImportBuild* build, int64_t more) {
   return importGrow((void**)&build->vertices, &build->vertexCapacity, total, sizeof(VxmVector));
 }
 
-bool importReserveTris(ImportBuild* build, int64_t more, bool oneSided) {
+bool importReserveTris(ImportBuild* build, int64_t more, bool oneSided, bool textured) {
   // Counts come from files: up to 2^32 (STL) or beyond, so they are added in 64 bits.
   int64_t facets = more < 0 || more > INT64_MAX / 4 ? INT64_MAX : build->facets + more * (oneSided ? 1 : 2);
   if (facets > VXM_IMPORT_MAX_FACETS) {
@@ -87,7 +88,11 @@ bool importReserveTris(ImportBuild* build, int64_t more, bool oneSided) {
                   (int)VXM_IMPORT_MAX_FACETS);
     return false;
   }
-  return importGrow((void**)&build->tris, &build->triCapacity, (int64_t)build->triCount + more, sizeof(ImportTri));
+  if (!importGrow((void**)&build->tris, &build->triCapacity, (int64_t)build->triCount + more, sizeof(ImportTri)))
+    return false;
+  // Once one facet may have coordinates, every facet has room for them.
+  return (!textured && !build->uvs) ||
+         importGrow((void**)&build->uvs, &build->uvCapacity, build->triCapacity, 6 * sizeof(float));
 }
 
 int32_t importAddVertex(ImportBuild* build, const VxmVector* position) {
@@ -109,13 +114,13 @@ void importAddTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t 
 void importAddTexturedTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided,
                           int32_t picture, const float uv[6]) {
   importAddTri(build, a, b, c, colour, oneSided);
-  ImportTri* tri = &build->tris[build->triCount - 1];
-  tri->picture = (int16_t)picture;
+  build->tris[build->triCount - 1].picture = (int16_t)picture;
+  float* to = &build->uvs[6 * (size_t)(build->triCount - 1)];
   // The corners' coordinates follow the corners: (a, c, b).
   const int from[3] = {0, 2, 1};
   for (int k = 0; k < 3; ++k) {
-    tri->uv[2 * k] = uv[2 * from[k]];
-    tri->uv[2 * k + 1] = uv[2 * from[k] + 1];
+    to[2 * k] = uv[2 * from[k]];
+    to[2 * k + 1] = uv[2 * from[k] + 1];
   }
 }
 
@@ -182,17 +187,14 @@ int32_t importWeld(ImportBuild* build, const VxmVector* position) {
 
 // --- Finishing ----------------------------------------------------------------------------------------
 
-static void importCopyTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from) {
-  for (int k = 0; k < 3; ++k) to->v[k] = from->v[k];
-  to->colour = from->colour;
-  if (from->picture >= 0) importTextureTri(build, model, to, from);
-}
-
-// A model facet made from a built one, its normal not yet computed.
-static void importMakeTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from) {
+// A model facet made from the build's facet `from`, with its normal.
+static void importMakeTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, int32_t from) {
+  const ImportTri* tri = &build->tris[from];
   std::memset(to, 0, sizeof *to);
   to->n[0] = to->n[1] = to->n[2] = -1;
-  importCopyTri(build, model, to, from);
+  for (int k = 0; k < 3; ++k) to->v[k] = tri->v[k];
+  to->colour = tri->colour;
+  if (tri->picture >= 0) importTextureTri(build, model, to, from);
   vxmModelCalcTriNormal(model, to);
 }
 
@@ -252,7 +254,7 @@ static bool importMakeFacets(const ImportBuild* build, VxmModel* model, int32_t 
       const ImportTri* from = &build->tris[i];
       if (from->oneSided) continue;
       VxmTri* front = &tris[at++];
-      importMakeTri(build, model, front, from);
+      importMakeTri(build, model, front, i);
       if (!vxmTwinIndexHoldsReverse(&index, from->v[0], from->v[1], from->v[2])) {
         VxmTri* twin = &tris[at++];
         *twin = *front;
@@ -272,7 +274,7 @@ static bool importMakeFacets(const ImportBuild* build, VxmModel* model, int32_t 
     appStatusText(nullptr);
   }
   for (int32_t i = 0; oneSided > 0 && i < build->triCount; ++i)
-    if (build->tris[i].oneSided) importMakeTri(build, model, &tris[at++], &build->tris[i]);
+    if (build->tris[i].oneSided) importMakeTri(build, model, &tris[at++], i);
   // Shrinking cannot lose data; should it fail, the larger block serves as well.
   VxmTri* shrunk = (VxmTri*)vxmMemRealloc(tris, (size_t)at * sizeof(VxmTri));
   if (shrunk) tris = shrunk;

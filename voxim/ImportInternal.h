@@ -22,12 +22,13 @@ void importOutOfMemory(const char* sourcePath, int line);
 #define IMPORT_OUT_OF_MEMORY() importOutOfMemory(__FILE__, __LINE__)
 
 // --- The model being built -------------------------------------------------------------------------
+// Twenty bytes: a million of them are a table the allocator keeps for the next import. A
+// facet's texture coordinates, when it has a picture, are the build's `uvs` of the same index.
 struct ImportTri {
   int32_t v[3];     // stored winding (see importAddTri)
   uint32_t colour;  // 0x00RRGGBB
   int16_t picture;  // index into the build's pictures, or -1
   bool oneSided;    // kept without a reversed twin
-  float uv[6];      // with a picture: u to the right, v up, 1 = the picture's width or height
 };
 
 enum { IMPORT_MAX_PICTURES = 64 };  // distinct pictures of one model; those beyond 12 give colours
@@ -46,6 +47,10 @@ struct ImportBuild {
   int32_t vertexCount, vertexCapacity;
   ImportTri* tris;
   int32_t triCount, triCapacity;
+  // Six for each facet, u0 v0 u1 v1 u2 v2: u to the right, v up, 1 = the picture's width or
+  // height. Null until room for a facet with a picture is reserved; then as long as the facets.
+  float* uvs;
+  int32_t uvCapacity;
   int64_t facets;        // facets once double-sided: two for each two-sided triangle, one otherwise
   int32_t* weldSlots;    // open addressing over vertex indices, -1 empty; null until first weld
   uint32_t weldMask;     // slots - 1
@@ -59,13 +64,15 @@ void importEnd(ImportBuild* build);  // frees what the build holds (not a finish
 // Room for `more` vertices or triangles, refused with the limit's message when the model would
 // pass it; false (reported) on refusal or failed allocation.
 bool importReserveVertices(ImportBuild* build, int64_t more);
-bool importReserveTris(ImportBuild* build, int64_t more, bool oneSided);
+// Facets that may have pictures need `textured` room: texture coordinates beside them.
+bool importReserveTris(ImportBuild* build, int64_t more, bool oneSided, bool textured);
 // Both assume the room was reserved.
 int32_t importAddVertex(ImportBuild* build, const VxmVector* position);
 // Corners a, b, c in the file's own winding. Every axis mapping below is a mirror, which turns
 // a facet's front to the back, so the facet is stored as (a, c, b): its outside stays in front.
 void importAddTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided);
-// The same with a picture (-1 for none) and the corners' coordinates in it, u0 v0 u1 v1 u2 v2.
+// The same with a picture (-1 for none) and the corners' coordinates in it, u0 v0 u1 v1 u2 v2;
+// the room was reserved as textured.
 void importAddTexturedTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, uint32_t colour, bool oneSided,
                           int32_t picture, const float uv[6]);
 // The index of the vertex at exactly this position (-0 counts as 0), added when new; -1
@@ -87,9 +94,9 @@ bool importFitCoordinates(const float uv[6], int32_t width, int32_t height, int3
 // Moves the pictures that have slots into the model's texture table (the build no longer owns
 // them).
 void importInstallPictures(ImportBuild* build, VxmModel* model);
-// Gives a model facet made from `from` its texture and coordinates, or, when it cannot show its
+// Gives a model facet made from the build's facet `from` its texture and coordinates, or, when it cannot show its
 // picture (no slot, or coordinates beyond one tile), the picture's average colour.
-void importTextureTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from);
+void importTextureTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, int32_t from);
 
 // The finished model: vertices as built, two-sided triangles doubled by vxmModelMakeDoubleSided,
 // one-sided ones after them, normals computed, fileName "Untitled.vxm". Null (reported) when the

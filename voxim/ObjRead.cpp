@@ -340,7 +340,7 @@ static bool objFace(ObjReader* reader, char* p) {
     IMPORT_REFUSE("Line %d: a face has %d corners.", reader->line, (int)corners);
     return false;
   }
-  if (!importReserveTris(reader->build, corners - 2, false)) return false;
+  if (!importReserveTris(reader->build, corners - 2, false, reader->picture >= 0)) return false;
   int32_t first = 0, previous = 0, firstUv = -1, previousUv = -1;
   for (int32_t k = 0; k < corners; ++k) {
     int32_t vertex, uv;

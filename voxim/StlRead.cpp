@@ -34,7 +34,7 @@ static bool stlIsBinary(const ImportBytes* bytes) {
 
 static bool stlReadBinary(const ImportBytes* bytes, ImportBuild* build) {
   uint32_t count = stlU32(bytes->data + STL_HEADER);
-  if (!importReserveTris(build, count, false)) return false;
+  if (!importReserveTris(build, count, false, false)) return false;
   const uint8_t* p = bytes->data + STL_BINARY_START;
   for (uint32_t i = 0; i < count; ++i, p += STL_BINARY_TRIANGLE) {
     int32_t corner[3];
@@ -128,7 +128,7 @@ static bool stlLoop(StlText* text, ImportBuild* build) {
     IMPORT_REFUSE("Line %d: a facet has %d corners.", text->line, count);
     return false;
   }
-  if (!importReserveTris(build, count - 2, false)) return false;
+  if (!importReserveTris(build, count - 2, false, false)) return false;
   for (int k = 2; k < count; ++k) importAddTri(build, corners[0], corners[k - 1], corners[k], VXM_DEFAULT_COLOUR, false);
   return true;
 }

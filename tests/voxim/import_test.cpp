@@ -142,7 +142,7 @@ TEST_F(Import, FacetLimitAtTheBoundaryAndOnePast) {
     ImportBuild build;
     importBegin(&build);
     trace.clear();
-    EXPECT_EQ(importReserveTris(&build, row.triangles, row.oneSided), row.taken) << row.triangles;
+    EXPECT_EQ(importReserveTris(&build, row.triangles, row.oneSided, false), row.taken) << row.triangles;
     if (!row.taken) {
       EXPECT_NE(std::string(vxmImportReason()).find("a model may have at most 2000000."), std::string::npos);
       EXPECT_EQ(trace.lines.size(), 1u);
