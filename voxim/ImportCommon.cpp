@@ -313,18 +313,6 @@ VxmModel* importFinish(ImportBuild* build) {
 
 // --- Axes and colours -----------------------------------------------------------------------------------
 
-VxmVector importFromYUp(double x, double y, double z) {
-  VxmVector v = {(float)x, (float)y, (float)-z};
-  return v;
-}
-
-VxmVector importFromZUp(double x, double y, double z) {
-  VxmVector v = {(float)x, (float)z, (float)y};
-  return v;
-}
-
-bool importFinite(const VxmVector* v) { return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z); }
-
 static uint32_t importComponent(double value) {
   if (!(value > 0.0)) return 0;  // NaN too
   if (value >= 1.0) return 255;
@@ -351,9 +339,7 @@ bool importLocate(const char* fileName, char* path) {
   return true;
 }
 
-bool importReadFile(const char* path, ImportBytes* bytes) {
-  bytes->data = nullptr;
-  bytes->size = 0;
+bool importOpenFile(const char* path, FILE** opened, int64_t* size) {
   FILE* file = appFileOpen(path, "rb");
   if (!file) {
     IMPORT_REFUSE("Failed to open file: %s", path);
@@ -370,6 +356,27 @@ bool importReadFile(const char* path, ImportBytes* bytes) {
     std::fclose(file);
     IMPORT_REFUSE("The file %s has %ld bytes; a model file may have at most %d.", path, length,
                   (int)VXM_IMPORT_MAX_FILE);
+    return false;
+  }
+  *opened = file;
+  *size = length;
+  return true;
+}
+
+bool importReadFile(const char* path, ImportBytes* bytes) {
+  FILE* file;
+  int64_t size;
+  bytes->data = nullptr;
+  bytes->size = 0;
+  return importOpenFile(path, &file, &size) && importReadOpenFile(file, path, size, bytes);
+}
+
+bool importReadOpenFile(FILE* file, const char* path, int64_t length, ImportBytes* bytes) {
+  bytes->data = nullptr;
+  bytes->size = 0;
+  if (std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    IMPORT_REFUSE("Failed to read file: %s", path);
     return false;
   }
   bytes->data = (uint8_t*)vxmMemAlloc((size_t)length + 1);

@@ -3,7 +3,9 @@
 // and files read whole, found beside the model file only.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "app.h"
 #include "vxmImport.h"
@@ -107,9 +109,9 @@ VxmModel* importFinish(ImportBuild* build);
 // The model's axes: x to the right, y up, z away from the viewer in the first view.
 // Y-up files (OBJ, glTF: +z towards the viewer): (x, y, z) -> (x, y, -z).
 // Z-up files (STL, as 3DS: -y towards the viewer): (x, y, z) -> (x, z, y).
-VxmVector importFromYUp(double x, double y, double z);
-VxmVector importFromZUp(double x, double y, double z);
-bool importFinite(const VxmVector* v);
+inline VxmVector importFromYUp(double x, double y, double z) { return VxmVector{(float)x, (float)y, (float)-z}; }
+inline VxmVector importFromZUp(double x, double y, double z) { return VxmVector{(float)x, (float)z, (float)y}; }
+inline bool importFinite(const VxmVector* v) { return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z); }
 // A display colour from components 0..1 (clamped), each rounded to 0..255.
 uint32_t importColour(double red, double green, double blue);
 // A linear component (glTF) as the display's sRGB value, both 0..1.
@@ -124,6 +126,10 @@ struct ImportBytes {
 bool importLocate(const char* fileName, char* path);
 // Reads a whole file of at most VXM_IMPORT_MAX_FILE bytes; false (reported) otherwise.
 bool importReadFile(const char* path, ImportBytes* bytes);
+// The same in two steps, for a reader that may read a file in parts: the file opened and
+// measured, then (should the reader want it whole) read from its start and closed either way.
+bool importOpenFile(const char* path, FILE** file, int64_t* size);
+bool importReadOpenFile(FILE* file, const char* path, int64_t size, ImportBytes* bytes);
 void importFreeBytes(ImportBytes* bytes);
 // The path of a file a model names (`name`, as written in the model) in the model's own folder
 // or below it: refused when the name is absolute, has a drive or a ".." part, or the joined

@@ -5,12 +5,14 @@
 
 #include "ImportInternal.h"
 #include "app.h"
+#include "vxmMem.h"
 
 enum {
   STL_HEADER = 80,
   STL_BINARY_START = 84,  // header and the 32-bit triangle count
   STL_BINARY_TRIANGLE = 50,  // normal, three corners (12 floats) and a 16-bit attribute word
   STL_LOOP_CORNERS = 64,  // corners of one ASCII facet (real files have 3; polygons are fanned)
+  STL_RUN = 4096,  // binary triangles read at a time
 };
 
 static float stlFloat(const uint8_t* p) {
@@ -26,23 +28,19 @@ static uint32_t stlU32(const uint8_t* p) {
 
 // A binary file is exactly 84 + 50 n bytes for its n triangles, whatever its header says (some
 // programs begin it with "solid").
-static bool stlIsBinary(const ImportBytes* bytes) {
-  if (bytes->size < STL_BINARY_START) return false;
-  uint32_t count = stlU32(bytes->data + STL_HEADER);
-  return bytes->size == STL_BINARY_START + (int64_t)STL_BINARY_TRIANGLE * count;
+static bool stlIsBinary(int64_t size, const uint8_t* start) {
+  return size >= STL_BINARY_START && size == STL_BINARY_START + (int64_t)STL_BINARY_TRIANGLE * stlU32(start + STL_HEADER);
 }
 
-static bool stlReadBinary(const ImportBytes* bytes, ImportBuild* build) {
-  uint32_t count = stlU32(bytes->data + STL_HEADER);
-  if (!importReserveTris(build, count, false, false)) return false;
-  const uint8_t* p = bytes->data + STL_BINARY_START;
+// `count` triangles of a binary file from `p`, the first of them triangle `first` of the file.
+static bool stlBinaryTriangles(const uint8_t* p, uint32_t first, uint32_t count, ImportBuild* build) {
   for (uint32_t i = 0; i < count; ++i, p += STL_BINARY_TRIANGLE) {
     int32_t corner[3];
     for (int k = 0; k < 3; ++k) {
       const uint8_t* q = p + 12 + 12 * k;
       VxmVector v = importFromZUp(stlFloat(q), stlFloat(q + 4), stlFloat(q + 8));
       if (!importFinite(&v)) {
-        IMPORT_REFUSE("Triangle %u has a corner that is not a finite number.", i + 1);
+        IMPORT_REFUSE("Triangle %u has a corner that is not a finite number.", first + i + 1);
         return false;
       }
       corner[k] = importWeld(build, &v);
@@ -51,6 +49,30 @@ static bool stlReadBinary(const ImportBytes* bytes, ImportBuild* build) {
     importAddTri(build, corner[0], corner[1], corner[2], VXM_DEFAULT_COLOUR, false);
   }
   return true;
+}
+
+// The triangles of a binary file, read a run at a time rather than whole: the file's bytes never
+// take a large block of their own. The count is checked against the limit first.
+static bool stlReadBinary(FILE* file, const char* path, uint32_t count, ImportBuild* build) {
+  if (!importReserveTris(build, count, false, false)) return false;
+  uint8_t* run = (uint8_t*)vxmMemAlloc((size_t)STL_RUN * STL_BINARY_TRIANGLE);
+  if (!run) {
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  bool read = true;
+  for (uint32_t first = 0; read && first < count;) {
+    const uint32_t n = count - first < (uint32_t)STL_RUN ? count - first : (uint32_t)STL_RUN;
+    if (std::fread(run, STL_BINARY_TRIANGLE, n, file) != n) {
+      IMPORT_REFUSE("Failed to read file: %s", path);
+      read = false;
+    } else {
+      read = stlBinaryTriangles(run, first, n, build);
+      first += n;
+    }
+  }
+  vxmMemFree(run);
+  return read;
 }
 
 // --- ASCII -------------------------------------------------------------------------------------------
@@ -184,22 +206,31 @@ VxmModel* vxmModelLoadSTL(const char* fileName) {
     return nullptr;
   }
   char path[APP_PATH_LENGTH];
-  ImportBytes bytes;
-  if (!importLocate(fileName, path) || !importReadFile(path, &bytes)) return nullptr;
+  FILE* file;
+  int64_t size;
+  if (!importLocate(fileName, path) || !importOpenFile(path, &file, &size)) return nullptr;
+  uint8_t start[STL_BINARY_START];
+  const bool binary = size >= STL_BINARY_START && std::fread(start, 1, sizeof start, file) == sizeof start &&
+                      stlIsBinary(size, start);
   ImportBuild build;
   importBegin(&build);
   bool read;
-  if (stlIsBinary(&bytes)) {
-    read = stlReadBinary(&bytes, &build);
-  } else if (stlStartsWithSolid(&bytes)) {
-    read = stlReadText(&bytes, &build);
+  if (binary) {
+    read = stlReadBinary(file, path, stlU32(start + STL_HEADER), &build);
+    std::fclose(file);
   } else {
-    uint32_t count = bytes.size >= STL_BINARY_START ? stlU32(bytes.data + STL_HEADER) : 0;
-    IMPORT_REFUSE("The file is not an STL file: it has %lld bytes, where a binary file of %u triangles has %lld.",
-                  (long long)bytes.size, count, (long long)STL_BINARY_START + (long long)STL_BINARY_TRIANGLE * count);
-    read = false;
+    ImportBytes bytes;
+    if (!importReadOpenFile(file, path, size, &bytes)) return nullptr;
+    if (stlStartsWithSolid(&bytes)) {
+      read = stlReadText(&bytes, &build);
+    } else {
+      uint32_t count = bytes.size >= STL_BINARY_START ? stlU32(bytes.data + STL_HEADER) : 0;
+      IMPORT_REFUSE("The file is not an STL file: it has %lld bytes, where a binary file of %u triangles has %lld.",
+                    (long long)bytes.size, count, (long long)STL_BINARY_START + (long long)STL_BINARY_TRIANGLE * count);
+      read = false;
+    }
+    importFreeBytes(&bytes);
   }
-  importFreeBytes(&bytes);
   VxmModel* model = read ? importFinish(&build) : nullptr;
   importEnd(&build);
   if (!model) APP_TRACE("Failed to import STL file: %s", path);
