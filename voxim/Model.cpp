@@ -300,6 +300,8 @@ bool vxmModelGetRadius(const VxmModel* model, const VxmVector* point, float* rad
 
 // --- Normals -----------------------------------------------------------------------------------
 
+// The normal is rounded to float before it is normalised: the two steps stay functions of their
+// own, so that no compiler carries the unrounded products from one into the other.
 void vxmModelCalcTriNormal(const VxmModel* model, VxmTri* tri) {
   if (!vxmModelTriCornersValid(model, tri)) {  // never read outside the vertex table
     tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
