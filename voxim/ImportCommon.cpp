@@ -126,13 +126,15 @@ void importAddTexturedTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, u
 
 // --- Welding ------------------------------------------------------------------------------------------
 
+// The position's three words mixed in 64 bits: the float patterns of grid-like models (whole
+// numbers, few distinct values) differ in few bits, which a weaker mix leaves in few slots.
 static uint32_t importPositionHash(const VxmVector* p) {
   uint32_t bits[3];
   std::memcpy(bits, p, sizeof bits);
-  uint32_t h = bits[0] * 0x9E3779B1u;
-  h = (h ^ (h >> 15) ^ bits[1]) * 0x85EBCA77u;
-  h = (h ^ (h >> 13) ^ bits[2]) * 0xC2B2AE3Du;
-  return h ^ (h >> 16);
+  uint64_t h = ((uint64_t)bits[0] << 32 | bits[1]) * 0x9E3779B97F4A7C15ull;
+  h ^= (h >> 29) ^ bits[2];
+  h *= 0xBF58476D1CE4E5B9ull;
+  return (uint32_t)(h >> 32);
 }
 
 static bool importSamePosition(const VxmVector* a, const VxmVector* b) {
@@ -144,8 +146,8 @@ static bool importWeldRehash(ImportBuild* build, int64_t expected) {
   int64_t slots = 1024;
   while (slots < 2 * expected) slots *= 2;
   int32_t bytes;
-  int32_t* table = nullptr;
-  if (vxmMemMulSize(slots, sizeof(int32_t), &bytes)) table = (int32_t*)vxmMemAlloc((size_t)bytes);
+  ImportWeldSlot* table = nullptr;
+  if (vxmMemMulSize(slots, sizeof(ImportWeldSlot), &bytes)) table = (ImportWeldSlot*)vxmMemAlloc((size_t)bytes);
   if (!table) {
     IMPORT_OUT_OF_MEMORY();
     return false;
@@ -153,9 +155,11 @@ static bool importWeldRehash(ImportBuild* build, int64_t expected) {
   std::memset(table, 0xFF, (size_t)bytes);
   uint32_t mask = (uint32_t)(slots - 1);
   for (int32_t i = 0; i < build->vertexCount; ++i) {
-    uint32_t at = importPositionHash(&build->vertices[i]) & mask;
-    while (table[at] >= 0) at = (at + 1) & mask;
-    table[at] = i;
+    const uint32_t hash = importPositionHash(&build->vertices[i]);
+    uint32_t at = hash & mask;
+    while (table[at].index >= 0) at = (at + 1) & mask;
+    table[at].hash = hash;
+    table[at].index = i;
   }
   vxmMemFree(build->weldSlots);
   build->weldSlots = table;
@@ -163,26 +167,64 @@ static bool importWeldRehash(ImportBuild* build, int64_t expected) {
   return true;
 }
 
-int32_t importWeld(ImportBuild* build, const VxmVector* position) {
+void importWeldExpect(ImportBuild* build, int64_t vertices) { build->weldExpected = vertices; }
+
+// -0 and 0 are one position.
+static VxmVector importWeldPosition(const VxmVector* position) {
   VxmVector p = *position;
-  // -0 and 0 are one position.
   if (p.x == 0.0f) p.x = 0.0f;
   if (p.y == 0.0f) p.y = 0.0f;
   if (p.z == 0.0f) p.z = 0.0f;
+  return p;
+}
+
+// The weld of a position already free of -0, whose hash is given.
+static int32_t importWeldHashed(ImportBuild* build, const VxmVector* p, uint32_t hash) {
   if (!build->weldSlots || 2 * (int64_t)(build->vertexCount + 1) > (int64_t)build->weldMask + 1) {
-    if (!importWeldRehash(build, 2 * (int64_t)build->vertexCount + 1024)) return -1;
+    int64_t expected = 2 * (int64_t)build->vertexCount + 1024;
+    if (expected < build->weldExpected) expected = build->weldExpected;
+    if (!importWeldRehash(build, expected)) return -1;
   }
-  uint32_t at = importPositionHash(&p) & build->weldMask;
+  uint32_t at = hash & build->weldMask;
   for (;;) {
-    int32_t index = build->weldSlots[at];
-    if (index < 0) break;
-    if (importSamePosition(&build->vertices[index], &p)) return index;
+    const ImportWeldSlot* slot = &build->weldSlots[at];
+    if (slot->index < 0) break;
+    if (slot->hash == hash && importSamePosition(&build->vertices[slot->index], p)) {
+      return slot->index;
+    }
     at = (at + 1) & build->weldMask;
   }
   if (!importReserveVertices(build, 1)) return -1;
-  int32_t index = importAddVertex(build, &p);
-  build->weldSlots[at] = index;
+  int32_t index = importAddVertex(build, p);
+  build->weldSlots[at].hash = hash;
+  build->weldSlots[at].index = index;
   return index;
+}
+
+int32_t importWeld(ImportBuild* build, const VxmVector* position) {
+  const VxmVector p = importWeldPosition(position);
+  return importWeldHashed(build, &p, importPositionHash(&p));
+}
+
+bool importWeldMany(ImportBuild* build, const VxmVector* positions, int32_t count, int32_t* indices) {
+  // The slot of the position a few ahead is fetched while this one is welded: each slot is a
+  // read from memory far larger than the caches, and these reads overlap.
+  enum { AHEAD = 32 };
+  uint32_t hashes[AHEAD];
+  for (int32_t i = 0; i < count + AHEAD; ++i) {
+    const int32_t k = i - AHEAD;
+    if (k >= 0) {
+      const VxmVector p = importWeldPosition(&positions[k]);
+      indices[k] = importWeldHashed(build, &p, hashes[k % AHEAD]);
+      if (indices[k] < 0) return false;
+    }
+    if (i < count) {
+      const VxmVector p = importWeldPosition(&positions[i]);
+      hashes[i % AHEAD] = importPositionHash(&p);
+      if (build->weldSlots) __builtin_prefetch(&build->weldSlots[hashes[i % AHEAD] & build->weldMask]);
+    }
+  }
+  return true;
 }
 
 // --- Finishing ----------------------------------------------------------------------------------------

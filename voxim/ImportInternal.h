@@ -35,6 +35,14 @@ struct ImportTri {
 
 enum { IMPORT_MAX_PICTURES = 64 };  // distinct pictures of one model; those beyond 12 give colours
 
+// Welding: open addressing over the vertices by a hash of their position. A slot keeps the
+// hash, so that a probe reads a vertex only when the hashes agree.
+struct ImportWeldSlot {
+  uint32_t hash;
+  int32_t index;  // -1 for an empty slot
+};
+
+
 // A texture picture of the model being built.
 struct ImportPicture {
   char key[APP_PATH_LENGTH];   // what the reader finds it by: its file's path or "#<image>"
@@ -54,8 +62,9 @@ struct ImportBuild {
   float* uvs;
   int32_t uvCapacity;
   int64_t facets;        // facets once double-sided: two for each two-sided triangle, one otherwise
-  int32_t* weldSlots;    // open addressing over vertex indices, -1 empty; null until first weld
-  uint32_t weldMask;     // slots - 1
+  ImportWeldSlot* weldSlots;  // null until the first weld
+  uint32_t weldMask;          // slots - 1
+  int64_t weldExpected;       // vertices the reader expects, for the slots' first size
   ImportPicture* pictures;
   int32_t pictureCount;
 };
@@ -80,6 +89,12 @@ void importAddTexturedTri(ImportBuild* build, int32_t a, int32_t b, int32_t c, u
 // The index of the vertex at exactly this position (-0 counts as 0), added when new; -1
 // (reported) when the limit refuses it or memory runs out.
 int32_t importWeld(ImportBuild* build, const VxmVector* position);
+// The vertices a reader expects to weld (a binary STL file's triangles tell it), so that the
+// slots are made that large at once rather than grown step by step.
+void importWeldExpect(ImportBuild* build, int64_t vertices);
+// importWeld for `count` positions in turn, their indices in `indices`; false (reported) as
+// importWeld fails, the indices of the positions before the failing one given.
+bool importWeldMany(ImportBuild* build, const VxmVector* positions, int32_t count, int32_t* indices);
 
 // --- Pictures (ImportPictures.cpp) ------------------------------------------------------------------
 // The picture kept under `key`, or -1.

@@ -32,21 +32,32 @@ static bool stlIsBinary(int64_t size, const uint8_t* start) {
   return size >= STL_BINARY_START && size == STL_BINARY_START + (int64_t)STL_BINARY_TRIANGLE * stlU32(start + STL_HEADER);
 }
 
-// `count` triangles of a binary file from `p`, the first of them triangle `first` of the file.
-static bool stlBinaryTriangles(const uint8_t* p, uint32_t first, uint32_t count, ImportBuild* build) {
-  for (uint32_t i = 0; i < count; ++i, p += STL_BINARY_TRIANGLE) {
-    int32_t corner[3];
+// A run of binary triangles as read, then their corners in the model's axes and welded.
+struct StlRun {
+  uint8_t bytes[STL_RUN * STL_BINARY_TRIANGLE];
+  VxmVector corners[3 * STL_RUN];
+  int32_t indices[3 * STL_RUN];
+};
+
+// `count` triangles of a binary file in `run`, the first of them triangle `first` of the file.
+// The corners of the triangles before the first that is not finite are welded together, then the
+// triangles are added, then that one is refused.
+static bool stlBinaryTriangles(StlRun* run, uint32_t first, uint32_t count, ImportBuild* build) {
+  uint32_t good = 0;
+  for (const uint8_t* p = run->bytes; good < count; ++good, p += STL_BINARY_TRIANGLE) {
+    VxmVector* corner = &run->corners[3 * good];
     for (int k = 0; k < 3; ++k) {
       const uint8_t* q = p + 12 + 12 * k;
-      VxmVector v = importFromZUp(stlFloat(q), stlFloat(q + 4), stlFloat(q + 8));
-      if (!importFinite(&v)) {
-        IMPORT_REFUSE("Triangle %u has a corner that is not a finite number.", first + i + 1);
-        return false;
-      }
-      corner[k] = importWeld(build, &v);
-      if (corner[k] < 0) return false;
+      corner[k] = importFromZUp(stlFloat(q), stlFloat(q + 4), stlFloat(q + 8));
     }
-    importAddTri(build, corner[0], corner[1], corner[2], VXM_DEFAULT_COLOUR, false);
+    if (!importFinite(&corner[0]) || !importFinite(&corner[1]) || !importFinite(&corner[2])) break;
+  }
+  if (!importWeldMany(build, run->corners, 3 * (int32_t)good, run->indices)) return false;
+  for (uint32_t i = 0; i < good; ++i)
+    importAddTri(build, run->indices[3 * i], run->indices[3 * i + 1], run->indices[3 * i + 2], VXM_DEFAULT_COLOUR, false);
+  if (good < count) {
+    IMPORT_REFUSE("Triangle %u has a corner that is not a finite number.", first + good + 1);
+    return false;
   }
   return true;
 }
@@ -55,7 +66,9 @@ static bool stlBinaryTriangles(const uint8_t* p, uint32_t first, uint32_t count,
 // take a large block of their own. The count is checked against the limit first.
 static bool stlReadBinary(FILE* file, const char* path, uint32_t count, ImportBuild* build) {
   if (!importReserveTris(build, count, false, false)) return false;
-  uint8_t* run = (uint8_t*)vxmMemAlloc((size_t)STL_RUN * STL_BINARY_TRIANGLE);
+  // A closed surface has about half as many vertices as triangles.
+  importWeldExpect(build, count / 2);
+  StlRun* run = (StlRun*)vxmMemAlloc(sizeof(StlRun));
   if (!run) {
     IMPORT_OUT_OF_MEMORY();
     return false;
@@ -63,7 +76,7 @@ static bool stlReadBinary(FILE* file, const char* path, uint32_t count, ImportBu
   bool read = true;
   for (uint32_t first = 0; read && first < count;) {
     const uint32_t n = count - first < (uint32_t)STL_RUN ? count - first : (uint32_t)STL_RUN;
-    if (std::fread(run, STL_BINARY_TRIANGLE, n, file) != n) {
+    if (std::fread(run->bytes, STL_BINARY_TRIANGLE, n, file) != n) {
       IMPORT_REFUSE("Failed to read file: %s", path);
       read = false;
     } else {
