@@ -20,12 +20,18 @@ bool tripleLess(const Triple& x, const Triple& y) {
 
 bool tripleEqual(const Triple& x, const Triple& y) { return x.a == y.a && x.b == y.b && x.c == y.c; }
 
-// The smallest of the three rotations.
-Triple smallestRotation(int32_t a, int32_t b, int32_t c) {
-  Triple best = {a, b, c}, r1 = {b, c, a}, r2 = {c, a, b};
-  if (tripleLess(r1, best)) best = r1;
-  if (tripleLess(r2, best)) best = r2;
-  return best;
+// True when (x0, x1, x2) comes before (y0, y1, y2).
+inline bool lessThan(int32_t x0, int32_t x1, int32_t x2, int32_t y0, int32_t y1, int32_t y2) {
+  return x0 < y0 || (x0 == y0 && (x1 < y1 || (x1 == y1 && x2 < y2)));
+}
+
+// The smallest of the three rotations, kept in scalars: a triple built in memory field by field
+// and read back whole stalls the processor.
+inline Triple smallestRotation(int32_t a, int32_t b, int32_t c) {
+  int32_t x = a, y = b, z = c;
+  if (lessThan(b, c, a, x, y, z)) x = b, y = c, z = a;
+  if (lessThan(c, a, b, x, y, z)) x = c, y = a, z = b;
+  return Triple{x, y, z};
 }
 
 const int32_t* cornersOf(const void* facets, size_t stride, int32_t i) {
