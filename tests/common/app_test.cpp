@@ -179,6 +179,28 @@ TEST(AppMessages, NameIsCutAt255Characters) {
   EXPECT_EQ(std::string(appGetName()), std::string(255, 'n'));
 }
 
+// The next step is the first count past `done` whose percentage differs, found by trying each.
+TEST(AppProgress, NextStepIsWhereThePercentageChanges) {
+  for (uint32_t total : {1u, 2u, 3u, 7u, 99u, 100u, 101u, 250u, 1000u, 4097u}) {
+    for (uint32_t done = 0; done <= total; ++done) {
+      uint32_t expected = done + 1;
+      while (expected < total && appProgressPercent(expected, total) == appProgressPercent(done, total)) ++expected;
+      if (expected > total) expected = total;
+      ASSERT_EQ(appProgressNext(done, total), expected) << done << " of " << total;
+    }
+  }
+  EXPECT_EQ(appProgressNext(0, 1000), 10u);
+  EXPECT_EQ(appProgressNext(990, 1000), 1000u);  // 99 percent is the last step before the end
+  EXPECT_EQ(appProgressNext(0, 0), 0u);
+  EXPECT_EQ(appProgressNext(9, 5), 5u);
+  // Near the top of the range: no overflow on the way.
+  const uint32_t most = 0xFFFFFFFFu;
+  const uint32_t step = appProgressNext(0, most);
+  EXPECT_EQ(appProgressPercent(step, most), 1u);
+  EXPECT_EQ(appProgressPercent(step - 1, most), 0u);
+  EXPECT_EQ(appProgressNext(most - 1, most), most);
+}
+
 TEST(AppStatus, NeedsAWindowAndMessagesOn) {
   TraceCapture trace;
   appStatusText("Making all facets double-sided...");
