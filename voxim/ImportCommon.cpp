@@ -334,14 +334,25 @@ VxmModel* importFinish(ImportBuild* build) {
   int32_t oneSided = 0;
   for (int32_t i = 0; i < build->triCount; ++i) oneSided += build->tris[i].oneSided;
   int32_t twoSided = build->triCount - oneSided;
-  // A table of one facet for now: importMakeFacets puts the model's own in its place.
-  VxmModel* model = vxmModelCreate(build->vertexCount, 0, 1);
+  // Welding is over: its slots go before the larger tables come.
+  vxmMemFree(build->weldSlots);
+  build->weldSlots = nullptr;
+  // Tables of one vertex and one facet for now: the model takes the build's vertex table, and
+  // importMakeFacets puts the model's facet table in its place.
+  VxmModel* model = vxmModelCreate(build->vertexCount > 0 ? 1 : 0, 0, 1);
   if (!model) {
     APP_TRACE("Failed to create model");
     std::snprintf(importReason, sizeof importReason, "Out of Memory!");
     return nullptr;
   }
-  std::memcpy(model->vertices, build->vertices, sizeof(VxmVector) * (size_t)build->vertexCount);
+  // Cut to its vertices; should that fail, the larger table serves as well.
+  VxmVector* vertices = (VxmVector*)vxmMemRealloc(build->vertices, sizeof(VxmVector) * (size_t)build->vertexCount);
+  if (vertices) build->vertices = vertices;
+  vxmMemFree(model->vertices);
+  model->vertices = build->vertices;
+  model->vertexCount = build->vertexCount;
+  build->vertices = nullptr;
+  build->vertexCount = build->vertexCapacity = 0;
   // Pictures are given to the model first, so that the facets can point at their bitmaps.
   importInstallPictures(build, model);
   if (!importMakeFacets(build, model, twoSided, oneSided)) {
