@@ -136,6 +136,23 @@ uint32_t appProgressNext(uint32_t done, uint32_t total) {
   return next < total ? (uint32_t)next : total;
 }
 
+// --- Work beside the caller ------------------------------------------------------------------------
+
+void appTaskStart(AppTask* task, AppTaskFunction function, void* context) {
+  task->function = function;
+  task->context = context;
+  task->thread = 0;
+  if (!appPlatformStartTask(task)) {
+    task->thread = 0;
+    function(context);
+  }
+}
+
+void appTaskWait(AppTask* task) {
+  if (task->thread) appPlatformWaitTask(task);
+  task->thread = 0;
+}
+
 void appProgress(uint32_t done, uint32_t total) {
   if (!progressWindow || !messagesEnabled) return;
   appPlatformProgress(progressWindow, appProgressPercent(done, total), done != 0);

@@ -36,7 +36,27 @@ void importOutOfMemory(const char* sourcePath, int line) {
 
 void importBegin(ImportBuild* build) { std::memset(build, 0, sizeof *build); }
 
+// The early table's pages, touched in turn: one write to each page of memory makes the system
+// supply it, which it would otherwise do while the facets are written.
+static void importTouchPages(void* context) {
+  const ImportBuild* build = (const ImportBuild*)context;
+  volatile uint8_t* bytes = (volatile uint8_t*)build->early;
+  const size_t size = (size_t)build->earlyCount * sizeof(VxmTri);
+  for (size_t at = 0; at < size; at += IMPORT_PAGE) bytes[at] = 0;
+}
+
+void importExpectFacets(ImportBuild* build, int64_t facets) {
+  int32_t bytes;
+  if (build->early || facets < IMPORT_TASK_FACETS || !vxmMemMulSize(facets, sizeof(VxmTri), &bytes)) return;
+  build->early = (VxmTri*)vxmMemAlloc((size_t)bytes);
+  if (!build->early) return;  // the table is made when it is needed, as for any reader
+  build->earlyCount = facets;
+  appTaskStart(&build->touching, importTouchPages, build);
+}
+
 void importEnd(ImportBuild* build) {
+  appTaskWait(&build->touching);
+  vxmMemFree(build->early);
   for (int32_t i = 0; i < build->pictureCount; ++i) vxmBitmapFree(build->pictures[i].bitmap);
   vxmMemFree(build->pictures);
   vxmMemFree(build->vertices);
@@ -276,53 +296,127 @@ static bool importIndexTwins(const ImportBuild* build, int32_t twoSided, VxmTwin
   return made;
 }
 
+// One part of the build's facets on their way into the model's table. A large model is made in
+// two parts, the second by a task beside the caller.
+struct ImportPart {
+  const ImportBuild* build;
+  const VxmModel* model;
+  const VxmTwinIndex* index;  // of the two-sided facets; unused when there are none
+  uint8_t* lone;              // for each facet of the build: 1 when it is two-sided and needs a twin
+  VxmTri* tris;               // the model's new table
+  int32_t first, end;         // the part's facets of the build, [first, end)
+  int32_t twoSided;           // counted: its two-sided facets,
+  int32_t doubled;            // the facets they make with their twins,
+  int32_t single;             // and its one-sided facets
+  int32_t doubledAt, singleAt;  // where the part's facets of either kind go
+  bool progress;              // the part shows the bar (the caller's part only)
+};
+
+// Which two-sided facets of the part need a twin, and how many facets the part makes.
+static void importCountPart(void* context) {
+  ImportPart* part = (ImportPart*)context;
+  for (int32_t i = part->first; i < part->end; ++i) {
+    const ImportTri* tri = &part->build->tris[i];
+    if (tri->oneSided) {
+      ++part->single;
+      continue;
+    }
+    const bool lone = !vxmTwinIndexHoldsReverse(part->index, tri->v[0], tri->v[1], tri->v[2]);
+    part->lone[i] = lone;
+    part->doubled += lone ? 2 : 1;
+    ++part->twoSided;
+  }
+}
+
+// The part's facets written where they go, with their normals.
+static void importWritePart(void* context) {
+  ImportPart* part = (ImportPart*)context;
+  int32_t doubledAt = part->doubledAt, singleAt = part->singleAt;
+  for (int32_t i = part->first, done = 0, step = 0; i < part->end; ++i) {
+    if (part->build->tris[i].oneSided) {
+      importMakeTri(part->build, part->model, &part->tris[singleAt++], i);
+      continue;
+    }
+    VxmTri* front = &part->tris[doubledAt++];
+    importMakeTri(part->build, part->model, front, i);
+    if (part->lone[i]) {
+      VxmTri* twin = &part->tris[doubledAt++];
+      *twin = *front;
+      twin->v[0] = front->v[1];
+      twin->v[1] = front->v[0];
+      vxmModelCalcTriNormal(part->model, twin);
+    }
+    if (part->progress && done == step) {
+      appProgress((uint32_t)done, (uint32_t)part->twoSided);
+      step = (int32_t)appProgressNext((uint32_t)done, (uint32_t)part->twoSided);
+    }
+    ++done;
+  }
+}
+
 // The model's facet table, with normals: the two-sided facets in order, each followed by its
 // reversed twin unless they hold one already (as vxmModelMakeDoubleSided makes them), then the
 // one-sided facets in order. False (reported) when memory runs out; the model keeps its table.
-static bool importMakeFacets(const ImportBuild* build, VxmModel* model, int32_t twoSided, int32_t oneSided) {
-  int32_t bytes;
+static bool importMakeFacets(ImportBuild* build, VxmModel* model, int32_t twoSided, int32_t oneSided) {
+  const int64_t most = 2 * (int64_t)twoSided + oneSided;
+  appTaskWait(&build->touching);
   VxmTri* tris = nullptr;
-  if (vxmMemMulSize(2 * (int64_t)twoSided + oneSided, sizeof(VxmTri), &bytes)) tris = (VxmTri*)vxmMemAlloc((size_t)bytes);
-  VxmTwinIndex index;
-  if (!tris || (twoSided > 0 && !importIndexTwins(build, twoSided, &index))) {
+  int32_t bytes;
+  if (build->early && build->earlyCount >= most) {
+    tris = build->early;
+    build->early = nullptr;
+  } else if (vxmMemMulSize(most, sizeof(VxmTri), &bytes)) {
+    tris = (VxmTri*)vxmMemAlloc((size_t)bytes);
+  }
+  uint8_t* lone = twoSided > 0 && tris ? (uint8_t*)vxmMemAlloc((size_t)build->triCount) : nullptr;
+  VxmTwinIndex index = {};
+  if (!tris || (twoSided > 0 && (!lone || !importIndexTwins(build, twoSided, &index)))) {
     vxmMemFree(tris);
+    vxmMemFree(lone);
     IMPORT_OUT_OF_MEMORY();
     return false;
   }
-  int32_t at = 0;
+  if (twoSided > 0) appStatusText("Making all facets double-sided...");
+  ImportPart parts[2];
+  const int parted = build->triCount >= IMPORT_TASK_FACETS ? 2 : 1;
+  for (int k = 0; k < parted; ++k) {
+    std::memset(&parts[k], 0, sizeof parts[k]);
+    parts[k].build = build;
+    parts[k].model = model;
+    parts[k].index = &index;
+    parts[k].lone = lone;
+    parts[k].tris = tris;
+    parts[k].first = (int32_t)((int64_t)build->triCount * k / parted);
+    parts[k].end = (int32_t)((int64_t)build->triCount * (k + 1) / parted);
+  }
+  parts[0].progress = true;
+  AppTask task = {};
+  if (parted == 2) appTaskStart(&task, importCountPart, &parts[1]);
+  importCountPart(&parts[0]);
+  appTaskWait(&task);
+  const int32_t doubled = parts[0].doubled + (parted == 2 ? parts[1].doubled : 0);
+  parts[0].singleAt = doubled;
+  if (parted == 2) {
+    parts[1].doubledAt = parts[0].doubled;
+    parts[1].singleAt = doubled + parts[0].single;
+    appTaskStart(&task, importWritePart, &parts[1]);
+  }
+  importWritePart(&parts[0]);
+  appTaskWait(&task);
+  vxmTwinIndexFree(&index);
+  vxmMemFree(lone);
   if (twoSided > 0) {
-    appStatusText("Making all facets double-sided...");
-    for (int32_t i = 0, done = 0, step = 0; i < build->triCount; ++i) {
-      const ImportTri* from = &build->tris[i];
-      if (from->oneSided) continue;
-      VxmTri* front = &tris[at++];
-      importMakeTri(build, model, front, i);
-      if (!vxmTwinIndexHoldsReverse(&index, from->v[0], from->v[1], from->v[2])) {
-        VxmTri* twin = &tris[at++];
-        *twin = *front;
-        twin->v[0] = front->v[1];
-        twin->v[1] = front->v[0];
-        vxmModelCalcTriNormal(model, twin);
-      }
-      if (done == step) {
-        appProgress((uint32_t)done, (uint32_t)twoSided);
-        step = (int32_t)appProgressNext((uint32_t)done, (uint32_t)twoSided);
-      }
-      ++done;
-    }
-    vxmTwinIndexFree(&index);
-    if (build->pictureCount > 0) importTurnTwinCoordinates(tris, at);
+    if (build->pictureCount > 0) importTurnTwinCoordinates(tris, doubled);
     appProgress(0, 1);
     appStatusText(nullptr);
   }
-  for (int32_t i = 0; oneSided > 0 && i < build->triCount; ++i)
-    if (build->tris[i].oneSided) importMakeTri(build, model, &tris[at++], i);
+  const int32_t count = doubled + oneSided;
   // Shrinking cannot lose data; should it fail, the larger block serves as well.
-  VxmTri* shrunk = (VxmTri*)vxmMemRealloc(tris, (size_t)at * sizeof(VxmTri));
+  VxmTri* shrunk = (VxmTri*)vxmMemRealloc(tris, (size_t)count * sizeof(VxmTri));
   if (shrunk) tris = shrunk;
   vxmMemFree(model->tris);
   model->tris = tris;
-  model->triCount = at;
+  model->triCount = count;
   return true;
 }
 

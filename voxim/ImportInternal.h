@@ -33,7 +33,11 @@ struct ImportTri {
   bool oneSided;    // kept without a reversed twin
 };
 
-enum { IMPORT_MAX_PICTURES = 64 };  // distinct pictures of one model; those beyond 12 give colours
+enum {
+  IMPORT_MAX_PICTURES = 64,  // distinct pictures of one model; those beyond 12 give colours
+  IMPORT_TASK_FACETS = 1 << 16,  // from this many facets a second thread shares the finishing
+  IMPORT_PAGE = 4096,            // bytes of a page of memory, on every system the programs run on
+};
 
 // Welding: open addressing over the vertices by a hash of their position. A slot keeps the
 // hash, so that a probe reads a vertex only when the hashes agree.
@@ -67,11 +71,21 @@ struct ImportBuild {
   int64_t weldExpected;       // vertices the reader expects, for the slots' first size
   ImportPicture* pictures;
   int32_t pictureCount;
+  // The model's facet table, made while the file is still read by a reader that knows how many
+  // facets it will make at most; a task touches its pages meanwhile, which writing the facets
+  // would otherwise wait for one by one.
+  VxmTri* early;
+  int64_t earlyCount;
+  AppTask touching;
 };
 
 void importBegin(ImportBuild* build);
 void importEnd(ImportBuild* build);  // frees what the build holds (not a finished model)
 
+// A reader that knows it will make at most `facets` facets (two for each two-sided triangle) says
+// so before it reads them; for a large model the facet table is then made at once, beside the
+// reading. Nothing is reported when that table cannot be had: it is made later as for any reader.
+void importExpectFacets(ImportBuild* build, int64_t facets);
 // Room for `more` vertices or triangles, refused with the limit's message when the model would
 // pass it; false (reported) on refusal or failed allocation.
 bool importReserveVertices(ImportBuild* build, int64_t more);

@@ -68,6 +68,7 @@ static bool stlReadBinary(FILE* file, const char* path, uint32_t count, ImportBu
   if (!importReserveTris(build, count, false, false)) return false;
   // A closed surface has about half as many vertices as triangles.
   importWeldExpect(build, count / 2);
+  importExpectFacets(build, 2 * (int64_t)count);
   StlRun* run = (StlRun*)vxmMemAlloc(sizeof(StlRun));
   if (!run) {
     IMPORT_OUT_OF_MEMORY();

@@ -201,6 +201,44 @@ TEST(AppProgress, NextStepIsWhereThePercentageChanges) {
   EXPECT_EQ(appProgressNext(most - 1, most), most);
 }
 
+namespace {
+
+struct Filling {
+  uint32_t* values;
+  uint32_t count, seed;
+};
+
+void fill(void* context) {
+  Filling* f = (Filling*)context;
+  for (uint32_t i = 0; i < f->count; ++i) f->values[i] = f->seed + i * i;
+}
+
+}  // namespace
+
+// Two tasks beside the caller, each filling its own table while the caller fills a third: after
+// the waits every value is there. Waiting again, or for a zeroed task, returns at once.
+TEST(AppTask, TasksRunBesideTheCallerAndAreWaitedFor) {
+  std::vector<uint32_t> a(100000), b(100000), c(100000);
+  Filling fa = {a.data(), 100000, 1}, fb = {b.data(), 100000, 2}, fc = {c.data(), 100000, 3};
+  AppTask ta, tb;
+  appTaskStart(&ta, fill, &fa);
+  appTaskStart(&tb, fill, &fb);
+  fill(&fc);
+  appTaskWait(&ta);
+  appTaskWait(&tb);
+  EXPECT_EQ(ta.thread, 0u);
+  for (uint32_t i = 0; i < 100000; i += 999) {
+    ASSERT_EQ(a[i], 1 + i * i) << i;
+    ASSERT_EQ(b[i], 2 + i * i) << i;
+  }
+  EXPECT_EQ(a[99999], 1u + 99999u * 99999u);
+  EXPECT_EQ(b[99999], 2u + 99999u * 99999u);
+  appTaskWait(&ta);
+  AppTask none = {};
+  appTaskWait(&none);
+  EXPECT_EQ(none.thread, 0u);
+}
+
 TEST(AppStatus, NeedsAWindowAndMessagesOn) {
   TraceCapture trace;
   appStatusText("Making all facets double-sided...");

@@ -222,6 +222,89 @@ TEST_F(Import, BinaryStlOverSeveralRunsIsTheRuleAndItsTextForm) {
   expectNoLeak();
 }
 
+// A model large enough for its facet table to be made while the file is read and finished in two
+// parts, one beside the caller: the same model as the rule gives. Every allocation failing in
+// turn either refuses it for memory (the early table alone may fail unseen) or gives that model.
+TEST_F(Import, ALargeBinaryStlIsFinishedInTwoPartsAsTheRuleSays) {
+  const auto triangles = tangledTriangles(IMPORT_TASK_FACETS + 4321, 8);
+  write("large.stl", binaryStl(triangles));
+  VxmModel* rule = expectedImport(triangles);
+  long before = vxmMemAllocations();
+  VxmModel* large = vxmModelLoad("large.stl");
+  long used = vxmMemAllocations() - before;
+  ASSERT_NE(large, nullptr);
+  expectSameModel(large, rule, "large");
+  vxmModelFree(large);
+  const long live = vxmMemLiveBlocks();  // the rule's
+  for (long n = 0; n < used; ++n) {
+    vxmMemFailAfter(n);
+    VxmModel* m = vxmModelLoad("large.stl");
+    vxmMemFailAfter(-1);
+    if (m) {
+      expectSameModel(m, rule, "failing allocation " + std::to_string(n));
+      vxmModelFree(m);
+    } else {
+      EXPECT_STREQ(vxmImportReason(), "Out of Memory!") << n;
+    }
+    EXPECT_EQ(vxmMemLiveBlocks(), live) << n;
+  }
+  vxmModelFree(rule);
+  expectNoLeak();
+}
+
+// Two-sided and one-sided facets mixed in a build large enough to be finished in two parts: the
+// doubled facets of both parts in order, then the one-sided ones of both parts.
+TEST_F(Import, ALargeMixedBuildIsFinishedInTwoParts) {
+  const int32_t vertices = 50, count = IMPORT_TASK_FACETS + 999;
+  ImportBuild build;
+  importBegin(&build);
+  ASSERT_TRUE(importReserveVertices(&build, vertices));
+  for (int i = 0; i < vertices; ++i) {
+    VxmVector v = {(float)(i % 7), (float)(i / 7), (float)(i * i % 11)};
+    importAddVertex(&build, &v);
+  }
+  ASSERT_TRUE(importReserveTris(&build, count, false, false));
+  std::vector<int32_t> twoSided, oneSided;  // stored corners, three each
+  unsigned state = 9;
+  auto next = [&state](unsigned n) {
+    state = state * 1103515245u + 12345u;
+    return (int32_t)((state >> 16) % n);
+  };
+  for (int32_t t = 0; t < count; ++t) {
+    const int32_t a = next(vertices), b = next(vertices), c = next(vertices);
+    const bool single = next(3) == 0;
+    importAddTri(&build, a, b, c, single ? 0x00FF00 : 0xFF0000, single);
+    std::vector<int32_t>& to = single ? oneSided : twoSided;
+    to.insert(to.end(), {a, c, b});
+  }
+  VxmModel* m = importFinish(&build);
+  ASSERT_NE(m, nullptr);
+  // The rule: the two-sided facets doubled on their own, the one-sided ones after them.
+  VxmModel* doubled = vxmModelCreate(vertices, 0, (int32_t)twoSided.size() / 3);
+  std::memcpy(doubled->vertices, m->vertices, sizeof(VxmVector) * vertices);
+  for (size_t i = 0; i < twoSided.size() / 3; ++i) {
+    std::memcpy(doubled->tris[i].v, &twoSided[3 * i], sizeof doubled->tris[i].v);
+    doubled->tris[i].colour = 0xFF0000;
+  }
+  vxmModelMakeDoubleSided(doubled);
+  const int32_t total = doubled->triCount + (int32_t)oneSided.size() / 3;
+  VxmModel* rule = vxmModelCreate(vertices, 0, total);
+  std::memcpy(rule->vertices, m->vertices, sizeof(VxmVector) * vertices);
+  std::memcpy(rule->tris, doubled->tris, sizeof(VxmTri) * (size_t)doubled->triCount);
+  for (size_t i = 0; i < oneSided.size() / 3; ++i) {
+    VxmTri* tri = &rule->tris[doubled->triCount + i];
+    std::memcpy(tri->v, &oneSided[3 * i], sizeof tri->v);
+    tri->colour = 0x00FF00;
+  }
+  vxmModelCalcSurfaceNormals(rule);
+  expectSameModel(m, rule, "mixed");
+  vxmModelFree(rule);
+  vxmModelFree(doubled);
+  vxmModelFree(m);
+  importEnd(&build);
+  expectNoLeak();
+}
+
 TEST_F(Import, BinaryStlNotFiniteInALaterRunNamesItsTriangle) {
   auto triangles = tangledTriangles(5000, 6);
   triangles[4499][2].y = NAN;
