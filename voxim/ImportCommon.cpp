@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "ImportInternal.h"
@@ -459,6 +460,53 @@ VxmModel* importFinish(ImportBuild* build) {
 }
 
 // --- Axes and colours -----------------------------------------------------------------------------------
+
+double importNumber(const char* text, char** end) {
+  static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = text;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return std::strtod(text, end);  // hexadecimal
+  // The significant digits (leading zeros are not) and the power of ten that scales them.
+  uint64_t digits = 0;
+  int count = 0, exponent = 0;
+  const char* whole = p;
+  while (*p == '0') ++p;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (++count > 19) return std::strtod(text, end);
+    digits = digits * 10 + (uint64_t)(*p - '0');
+  }
+  bool any = p != whole;
+  if (*p == '.') {
+    const char* fraction = ++p;
+    if (digits == 0)
+      while (*p == '0') ++p;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+      if (++count > 19) return std::strtod(text, end);
+      digits = digits * 10 + (uint64_t)(*p - '0');
+    }
+    exponent = -(int)(p - fraction);
+    any = any || p != fraction;
+  }
+  if (!any) return std::strtod(text, end);  // no digits: "inf", "nan", spaces first, or no number
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    const bool down = *q == '-';
+    if (*q == '-' || *q == '+') ++q;
+    if (*q >= '0' && *q <= '9') {  // else the "e" is not part of the number, as strtod reads it
+      int power = 0;
+      for (; *q >= '0' && *q <= '9'; ++q)
+        if (power < 100000) power = power * 10 + (*q - '0');
+      exponent += down ? -power : power;
+      p = q;
+    }
+  }
+  if (digits > (uint64_t)1 << 53 || exponent < -22 || exponent > 22) return std::strtod(text, end);
+  const double value = exponent < 0 ? (double)digits / powers[-exponent] : (double)digits * powers[exponent];
+  if (end) *end = (char*)p;
+  return negative ? -value : value;
+}
 
 static uint32_t importComponent(double value) {
   if (!(value > 0.0)) return 0;  // NaN too

@@ -141,6 +141,11 @@ VxmModel* importFinish(ImportBuild* build);
 inline VxmVector importFromYUp(double x, double y, double z) { return VxmVector{(float)x, (float)y, (float)-z}; }
 inline VxmVector importFromZUp(double x, double y, double z) { return VxmVector{(float)x, (float)z, (float)y}; }
 inline bool importFinite(const VxmVector* v) { return std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z); }
+// strtod for the numbers of text model files: the same value, and the same end of what it took.
+// A plain decimal of at most 19 digits whose exponent, with the digits after the point, lies
+// within 22 of zero is worked out here: its digits and the power of ten are exact doubles, so one
+// division or product gives the correctly rounded value that strtod gives. Others go to strtod.
+double importNumber(const char* text, char** end);
 // A display colour from components 0..1 (clamped), each rounded to 0..255.
 uint32_t importColour(double red, double green, double blue);
 // A linear component (glTF) as the display's sRGB value, both 0..1.

@@ -80,7 +80,7 @@ static bool objKeyword(char** p, const char* keyword) {
 static bool objNumber(char** p, double* value) {
   char* start = objSkipSpace(*p);
   char* end = start;
-  *value = std::strtod(start, &end);
+  *value = importNumber(start, &end);
   if (end == start) return false;
   while (*end && !objSpace(*end)) ++end;
   *p = end;

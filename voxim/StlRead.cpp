@@ -126,7 +126,7 @@ static bool stlNumber(StlText* text, double* value) {
   size_t length;
   const char* word = stlWord(text, &length);
   char* end = nullptr;
-  if (length > 0) *value = std::strtod(word, &end);
+  if (length > 0) *value = importNumber(word, &end);
   if (length == 0 || end != word + length) {
     IMPORT_REFUSE("Line %d: a number was expected.", text->line);
     return false;

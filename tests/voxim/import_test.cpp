@@ -372,6 +372,43 @@ TEST_F(Import, OneSidedFacetsFollowTheDoubledOnesAndAreNoTwins) {
   expectNoLeak();
 }
 
+// importNumber gives what strtod gives, the value to the bit and the same end, for the numbers
+// it works out itself and for those it leaves to strtod.
+TEST_F(Import, NumbersAreReadAsStrtodReadsThem) {
+  std::vector<std::string> texts = {
+      "0", "-0", "+0", "0.0", "-0.000", "1", "-1", "+1.5", "1.", ".5", "-.5", "00012", "0012.50", "1e5", "1E+05",
+      "1e-5", "-2.5e-3", "1e22", "1e23", "1e-22", "1e-23", "123456789012345678", "1234567890123456789",
+      "12345678901234567890", "9007199254740992", "9007199254740993", "0.1", "0.3", "3.14159265358979323846",
+      "1e", "1e+", "1e-", "1ex", "1.5f", "2,5", "0x1p3", "-0X10", "0x", "inf", "-infinity", "nan", ".", "-", "+",
+      "", " 1", "\t2", "e5", "1..2", "1.2.3", "0.000000000000000000000123", "123e-25", "5e-324", "1.7976931348623157e308",
+      "1e400", "-1e-400", "0.30000000000000004", "4.35", "0.000001", "999999999999999999e3", "7e0", "7e-0",
+      "1e99999999999", "0e99999"};
+  unsigned state = 3;
+  for (int i = 0; i < 20000; ++i) {  // decimals as exporters write them, and some as nobody would
+    state = state * 1103515245u + 12345u;
+    char text[64];
+    const unsigned kind = state >> 28;
+    const long long whole = (long long)(state >> 8) % 100000 - 50000;
+    const unsigned fraction = (state * 2654435761u) % 1000000;
+    if (kind < 8)
+      std::snprintf(text, sizeof text, "%lld.%06u", whole, fraction);
+    else if (kind < 12)
+      std::snprintf(text, sizeof text, "%.9g", (double)whole / (fraction + 1));
+    else
+      std::snprintf(text, sizeof text, "%lld.%ue%d", whole, fraction, (int)(state % 60) - 30);
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    char *ours = nullptr, *theirs = nullptr;
+    const double a = importNumber(text.c_str(), &ours), b = std::strtod(text.c_str(), &theirs);
+    EXPECT_EQ(ours - text.c_str(), theirs - text.c_str()) << text;
+    if (std::isnan(b))
+      EXPECT_TRUE(std::isnan(a)) << text;
+    else
+      EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << text << ": " << a << " and " << b;
+  }
+}
+
 // --- The limit ----------------------------------------------------------------------------------------
 
 TEST_F(Import, FacetLimitAtTheBoundaryAndOnePast) {
