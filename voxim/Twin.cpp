@@ -1,7 +1,9 @@
 // Twin.cpp: the index of facets by their corners up to rotation that finds reversed twins.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
+#include "app.h"
 #include "vxmMem.h"
 #include "vxmTwin.h"
 
@@ -11,6 +13,8 @@ typedef VxmTwinTriple Triple;
 
 // Groups of at most this many triples are searched in turn; longer ones are sorted and halved.
 constexpr int32_t kTwinScan = 16;
+// From this many facets a task beside the caller makes half of the index.
+constexpr int32_t kTwinParts = 1 << 16;
 
 bool tripleLess(const Triple& x, const Triple& y) {
   if (x.a != y.a) return x.a < y.a;
@@ -49,17 +53,78 @@ uint32_t groupOf(const VxmTwinIndex* index, int32_t corner) {
   return (h ^ (h >> 16)) & index->mask;
 }
 
+// One part of the facets while the index is made; a large table is made in two parts, the second
+// by a task beside the caller. The parts count and place their triples in cursors of their own,
+// so that each group holds the first part's triples, then the second's.
+struct TwinPart {
+  VxmTwinIndex* index;
+  const void* facets;
+  size_t stride;
+  int32_t first, end;          // the part's facets
+  int64_t lowest, highest;     // the range of their smallest corners
+  int32_t* cursor;             // by group: the part's count, then where its next triple goes
+  int64_t groupFirst, groupEnd;  // the groups the part sorts
+};
+
+void twinRange(void* context) {
+  TwinPart* part = static_cast<TwinPart*>(context);
+  part->lowest = INT64_MAX, part->highest = INT64_MIN;
+  for (int32_t i = part->first; i < part->end; ++i) {
+    const int64_t m = smallestCorner(cornersOf(part->facets, part->stride, i));
+    if (m < part->lowest) part->lowest = m;
+    if (m > part->highest) part->highest = m;
+  }
+}
+
+void twinCount(void* context) {
+  TwinPart* part = static_cast<TwinPart*>(context);
+  for (int32_t i = part->first; i < part->end; ++i)
+    ++part->cursor[groupOf(part->index, smallestCorner(cornersOf(part->facets, part->stride, i)))];
+}
+
+void twinPlace(void* context) {
+  TwinPart* part = static_cast<TwinPart*>(context);
+  for (int32_t i = part->first; i < part->end; ++i) {
+    const int32_t* v = cornersOf(part->facets, part->stride, i);
+    const Triple key = smallestRotation(v[0], v[1], v[2]);
+    part->index->triples[part->cursor[groupOf(part->index, key.a)]++] = key;
+  }
+}
+
+void twinSort(void* context) {
+  TwinPart* part = static_cast<TwinPart*>(context);
+  const int32_t* starts = part->index->starts;
+  for (int64_t g = part->groupFirst; g < part->groupEnd; ++g)
+    if (starts[g + 1] - starts[g] > kTwinScan)
+      std::sort(part->index->triples + starts[g], part->index->triples + starts[g + 1], tripleLess);
+}
+
+// Runs one step for every part, the second part beside the caller.
+void twinStep(TwinPart* parts, int count, AppTaskFunction step) {
+  AppTask task = {};
+  if (count == 2) appTaskStart(&task, step, &parts[1]);
+  step(&parts[0]);
+  appTaskWait(&task);
+}
+
 }  // namespace
 
 bool vxmTwinIndexMake(VxmTwinIndex* index, const void* facets, size_t stride, int32_t count) {
   std::memset(index, 0, sizeof *index);
   if (count < 1) return false;
-  int64_t lowest = smallestCorner(cornersOf(facets, stride, 0)), highest = lowest;
-  for (int32_t i = 1; i < count; ++i) {
-    const int64_t m = smallestCorner(cornersOf(facets, stride, i));
-    if (m < lowest) lowest = m;
-    if (m > highest) highest = m;
+  TwinPart parts[2];
+  const int parted = count >= kTwinParts ? 2 : 1;
+  for (int k = 0; k < parted; ++k) {
+    std::memset(&parts[k], 0, sizeof parts[k]);
+    parts[k].index = index;
+    parts[k].facets = facets;
+    parts[k].stride = stride;
+    parts[k].first = (int32_t)((int64_t)count * k / parted);
+    parts[k].end = (int32_t)((int64_t)count * (k + 1) / parted);
   }
+  twinStep(parts, parted, twinRange);
+  const int64_t lowest = parted == 2 && parts[1].lowest < parts[0].lowest ? parts[1].lowest : parts[0].lowest;
+  const int64_t highest = parted == 2 && parts[1].highest > parts[0].highest ? parts[1].highest : parts[0].highest;
   index->lowest = lowest;
   index->groups = highest - lowest + 1;
   if (index->groups > 2 * (int64_t)count + 64) {
@@ -68,32 +133,37 @@ bool vxmTwinIndexMake(VxmTwinIndex* index, const void* facets, size_t stride, in
     index->groups = groups;
     index->mask = (uint32_t)(groups - 1);
   }
-  int32_t tripleBytes = 0, startBytes = 0;
+  // One block: the triples, the starts, and the first part's cursors when there are two parts.
+  int32_t tripleBytes = 0, startBytes = 0, cursorBytes = 0;
   if (!vxmMemMulSize(count, sizeof(Triple), &tripleBytes) ||
-      !vxmMemMulSize(index->groups + 1, sizeof(int32_t), &startBytes) || tripleBytes > INT32_MAX - startBytes)
+      !vxmMemMulSize(index->groups + 1, sizeof(int32_t), &startBytes) ||
+      !vxmMemMulSize(parted == 2 ? index->groups : 0, sizeof(int32_t), &cursorBytes) ||
+      (int64_t)tripleBytes + startBytes + cursorBytes > INT32_MAX)
     return false;
-  uint8_t* block = static_cast<uint8_t*>(vxmMemAlloc((size_t)tripleBytes + (size_t)startBytes));
+  uint8_t* block = static_cast<uint8_t*>(vxmMemAlloc((size_t)tripleBytes + (size_t)startBytes + (size_t)cursorBytes));
   if (!block) return false;
   index->triples = reinterpret_cast<Triple*>(block);
   index->starts = reinterpret_cast<int32_t*>(block + tripleBytes);
-
   int32_t* starts = index->starts;
-  std::memset(starts, 0, (size_t)startBytes);
-  // starts[g + 2] counts group g, so that after the sums starts[g + 1] is where g begins, and
-  // placing each triple moves it on to where g ends, which is where g + 1 begins.
-  for (int32_t i = 0; i < count; ++i) {
-    const uint32_t g = groupOf(index, smallestCorner(cornersOf(facets, stride, i)));
-    if (g + 2 <= index->groups) ++starts[g + 2];
+  std::memset(starts, 0, (size_t)startBytes + (size_t)cursorBytes);
+  // The last part counts in starts[g + 1]; after the sums that is where its triples of group g
+  // go, and once they are placed it is where g ends, which is where g + 1 begins.
+  parts[parted - 1].cursor = starts + 1;
+  if (parted == 2) parts[0].cursor = reinterpret_cast<int32_t*>(block + tripleBytes + startBytes);
+  twinStep(parts, parted, twinCount);
+  int32_t at = 0;
+  for (int64_t g = 0; g < index->groups; ++g) {
+    const int32_t first = parted == 2 ? parts[0].cursor[g] : 0, last = starts[g + 1];
+    if (parted == 2) parts[0].cursor[g] = at;
+    starts[g + 1] = at + first;
+    at += first + last;
   }
-  for (int64_t g = 2; g <= index->groups; ++g) starts[g] += starts[g - 1];
-  for (int32_t i = 0; i < count; ++i) {
-    const int32_t* v = cornersOf(facets, stride, i);
-    const Triple key = smallestRotation(v[0], v[1], v[2]);
-    index->triples[starts[groupOf(index, key.a) + 1]++] = key;
+  twinStep(parts, parted, twinPlace);
+  for (int k = 0; k < parted; ++k) {
+    parts[k].groupFirst = index->groups * k / parted;
+    parts[k].groupEnd = index->groups * (k + 1) / parted;
   }
-  for (int64_t g = 0; g < index->groups; ++g)
-    if (starts[g + 1] - starts[g] > kTwinScan)
-      std::sort(index->triples + starts[g], index->triples + starts[g + 1], tripleLess);
+  twinStep(parts, parted, twinSort);
   return true;
 }
 

@@ -24,8 +24,9 @@ struct VxmTwinIndex {
 };
 
 // Indexes `count` facets (at least 1): the corners of facet i are the first three int32_t of the
-// record of `stride` bytes at facets + i * stride. False when memory runs out (nothing is held
-// then, and nothing is traced: the caller reports it).
+// record of `stride` bytes at facets + i * stride. A large table is indexed in two halves, one by
+// a task beside the caller (appTaskStart). False when memory runs out (nothing is held then, and
+// nothing is traced: the caller reports it).
 bool vxmTwinIndexMake(VxmTwinIndex* index, const void* facets, size_t stride, int32_t count);
 // True when an indexed facet is a rotation of (a, c, b), the facet (a, b, c) reversed; a facet
 // with a repeated corner, as (0, 1, 1), is a rotation of its own reverse.

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "ModelTestSupport.h"
@@ -124,6 +126,43 @@ TEST_F(TwinIndex, RepeatedCornersAndCornersNoFacetHas) {
   EXPECT_FALSE(vxmTwinIndexHoldsReverse(&index, INT32_MIN, 0, INT32_MAX));
   EXPECT_FALSE(vxmTwinIndexHoldsReverse(&index, 12, 13, 14));
   vxmTwinIndexFree(&index);
+  expectNoLeak();
+}
+
+// The smallest rotation, for a reference kept in a set.
+std::array<int32_t, 3> smallest(int32_t a, int32_t b, int32_t c) {
+  std::array<int32_t, 3> best = {a, b, c};
+  best = std::min(best, std::array<int32_t, 3>{b, c, a});
+  return std::min(best, std::array<int32_t, 3>{c, a, b});
+}
+
+// Tables large enough for the index to be made in two parts, one beside the caller, with narrow
+// and with wide corners: every answer as a set of the facets' smallest rotations gives it.
+TEST_F(TwinIndex, LargeTablesAreMadeInTwoPartsWithTheSameAnswers) {
+  for (int wide = 0; wide < 2; ++wide) {
+    std::mt19937 rng(20 + wide);
+    std::vector<Corners> facets(100000);
+    for (Corners& f : facets)
+      for (int32_t& v : f.v) v = wide ? (int32_t)(rng() % 300) * 7000000 - 1000000000 : (int32_t)(rng() % 300);
+    std::set<std::array<int32_t, 3>> held;
+    for (const Corners& f : facets) held.insert(smallest(f.v[0], f.v[1], f.v[2]));
+    VxmTwinIndex index;
+    ASSERT_TRUE(vxmTwinIndexMake(&index, facets.data(), sizeof(Corners), (int32_t)facets.size()));
+    EXPECT_EQ(index.mask != 0, wide == 1);
+    EXPECT_EQ(index.starts[index.groups], 100000);
+    int wrong = 0, twins = 0;
+    for (size_t i = 0; i < facets.size(); ++i) {
+      const int32_t* v = facets[i].v;
+      const bool expected = held.count(smallest(v[0], v[2], v[1])) > 0;
+      twins += expected;
+      wrong += vxmTwinIndexHoldsReverse(&index, v[0], v[1], v[2]) != expected;
+      wrong += vxmTwinIndexHoldsReverse(&index, v[2], v[0], v[1]) != held.count(smallest(v[2], v[1], v[0])) > 0;
+    }
+    EXPECT_EQ(wrong, 0) << (wide ? "wide" : "narrow");
+    EXPECT_GT(twins, 0);
+    EXPECT_LT(twins, 100000);
+    vxmTwinIndexFree(&index);
+  }
   expectNoLeak();
 }
 
