@@ -55,6 +55,25 @@ void appSetProgressWindow(AppWindow window);
 void appProgress(uint32_t done, uint32_t total);
 // The percentage appProgress shows: done / total * 100 in double, truncated (0 for a zero total).
 uint32_t appProgressPercent(uint32_t done, uint32_t total);
+// The smallest count beyond `done` whose percentage differs from that of `done`, or `total` when
+// there is none: a long task calls appProgress there only, once for each percent shown.
+uint32_t appProgressNext(uint32_t done, uint32_t total);
+
+// --- Work beside the caller ------------------------------------------------------------------------
+// A task runs on a thread of its own while its caller goes on, and appTaskWait returns once it has
+// ended: then the caller may use what it wrote. When no thread can be had, appTaskStart runs the
+// task itself before it returns, so that no caller depends on a second processor. A task only
+// reads and writes memory the caller leaves to it: it neither allocates, traces, nor draws.
+typedef void (*AppTaskFunction)(void* context);
+struct AppTask {
+  AppTaskFunction function;
+  void* context;
+  uintptr_t thread;  // the system's thread while the task may run; 0 once waited for or run in place
+};
+// `task` stays where it is until appTaskWait. Waiting for a task that has been waited for, or for
+// a zeroed AppTask, returns at once.
+void appTaskStart(AppTask* task, AppTaskFunction function, void* context);
+void appTaskWait(AppTask* task);
 
 // --- Installation folder and files ----------------------------------------------------------------
 bool appInitInstallPath(const char* productName, bool write);

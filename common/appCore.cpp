@@ -125,6 +125,34 @@ uint32_t appProgressPercent(uint32_t done, uint32_t total) {
   return (uint32_t)percent;
 }
 
+uint32_t appProgressNext(uint32_t done, uint32_t total) {
+  if (done >= total) return total;
+  const uint32_t shown = appProgressPercent(done, total);
+  // About where the next percent begins, then moved onto it exactly.
+  uint64_t next = ((uint64_t)(shown + 1) * total + 99) / 100;
+  if (next <= done) next = (uint64_t)done + 1;
+  while (next < total && appProgressPercent((uint32_t)next, total) <= shown) ++next;
+  while (next - 1 > done && appProgressPercent((uint32_t)(next - 1), total) > shown) --next;
+  return next < total ? (uint32_t)next : total;
+}
+
+// --- Work beside the caller ------------------------------------------------------------------------
+
+void appTaskStart(AppTask* task, AppTaskFunction function, void* context) {
+  task->function = function;
+  task->context = context;
+  task->thread = 0;
+  if (!appPlatformStartTask(task)) {
+    task->thread = 0;
+    function(context);
+  }
+}
+
+void appTaskWait(AppTask* task) {
+  if (task->thread) appPlatformWaitTask(task);
+  task->thread = 0;
+}
+
 void appProgress(uint32_t done, uint32_t total) {
   if (!progressWindow || !messagesEnabled) return;
   appPlatformProgress(progressWindow, appProgressPercent(done, total), done != 0);

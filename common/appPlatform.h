@@ -17,6 +17,10 @@ enum : uint32_t {
 };
 
 void appPlatformDebugOutput(const char* line);
+// A thread that runs task->function(task->context), its handle in task->thread; false when none
+// can be started. Waiting ends the thread and releases its handle.
+bool appPlatformStartTask(AppTask* task);
+void appPlatformWaitTask(AppTask* task);
 int appPlatformMessageBox(AppWindow owner, const char* text, const char* title, uint32_t flags);
 void appPlatformStatusText(AppWindow window, const AppRect* rect, AppFont font, const char* text);
 void appPlatformProgress(AppWindow window, uint32_t percent, bool show);

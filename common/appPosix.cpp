@@ -1,10 +1,11 @@
-// appPosix.cpp: files on a POSIX system, shared by the host stand-in (appHost.cpp) and the Linux
-// layer (appLinux.cpp): attributes, folders and their walks, files saved whole, and fopen with the
-// Windows text mode. Each of those two files turns a product path into a system path its own way
+// appPosix.cpp: threads for tasks and files on a POSIX system, shared by the host stand-in
+// (appHost.cpp) and the Linux layer (appLinux.cpp): attributes, folders and their walks, files
+// saved whole, and fopen with the Windows text mode. Each of those two files turns a product path into a system path its own way
 // (appPosixNativePath).
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,23 @@
 #include "app.h"
 #include "appPlatform.h"
 #include "appPosix.h"
+
+static_assert(sizeof(pthread_t) <= sizeof(uintptr_t), "a thread is kept in a uintptr_t");
+
+static void* appPosixTaskMain(void* argument) {
+  AppTask* task = (AppTask*)argument;
+  task->function(task->context);
+  return nullptr;
+}
+
+bool appPlatformStartTask(AppTask* task) {
+  pthread_t thread;
+  if (pthread_create(&thread, nullptr, appPosixTaskMain, task) != 0) return false;
+  task->thread = (uintptr_t)thread;
+  return true;
+}
+
+void appPlatformWaitTask(AppTask* task) { pthread_join((pthread_t)task->thread, nullptr); }
 
 bool appPlatformFileAttributes(const char* path, bool* isFolder) {
   char native[APP_PATH_LENGTH * 2];

@@ -95,6 +95,24 @@ bool appPlatformReadValue(AppKey key, const char* name, char* text) {
   return true;
 }
 
+static DWORD WINAPI appWin32TaskMain(LPVOID argument) {
+  AppTask* task = (AppTask*)argument;
+  task->function(task->context);
+  return 0;
+}
+
+bool appPlatformStartTask(AppTask* task) {
+  HANDLE thread = CreateThread(nullptr, 0, appWin32TaskMain, task, 0, nullptr);
+  if (!thread) return false;
+  task->thread = (uintptr_t)thread;
+  return true;
+}
+
+void appPlatformWaitTask(AppTask* task) {
+  WaitForSingleObject((HANDLE)task->thread, INFINITE);
+  CloseHandle((HANDLE)task->thread);
+}
+
 bool appPlatformModulePath(char* path) {
   DWORD length = GetModuleFileNameA(nullptr, path, APP_PATH_LENGTH - 1);
   return length > 0 && length < APP_PATH_LENGTH - 1;

@@ -737,6 +737,9 @@ static bool gltfAddTriangles(ImportBuild* build, const GltfPrimitive* p, const G
                              int32_t triangles) {
   // A mirroring transform turns the facets' fronts to the back: the winding turns with it.
   bool mirrored = gltfDeterminant(world) < 0;
+  // Without vertex colours every triangle has the material's colour, worked out once.
+  const uint32_t none[3] = {0, 0, 0};
+  const uint32_t materialColour = p->hasColours ? 0 : gltfTriColour(&p->look, nullptr, none);
   for (int32_t t = 0; t < triangles; ++t) {
     uint32_t corner[3];
     gltfTriangleCorners(p->mode, t, corner);
@@ -747,7 +750,7 @@ static bool gltfAddTriangles(ImportBuild* build, const GltfPrimitive* p, const G
         return false;
       }
     }
-    uint32_t colour = gltfTriColour(&p->look, p->hasColours ? &p->colours : nullptr, corner);
+    uint32_t colour = p->hasColours ? gltfTriColour(&p->look, &p->colours, corner) : materialColour;
     if (mirrored) std::swap(corner[1], corner[2]);
     int32_t a = base + (int32_t)corner[0], b = base + (int32_t)corner[1], c = base + (int32_t)corner[2];
     if (p->look.picture < 0) {
@@ -774,7 +777,7 @@ static bool gltfPrimitive(Gltf* g, int32_t primitive, const GltfMatrix* world, i
   int32_t triangles = p.mode == 4 ? p.corners / 3 : p.corners - 2;
   if (triangles < 1) return true;
   int32_t base;
-  return importReserveTris(g->build, triangles, p.look.oneSided) &&
+  return importReserveTris(g->build, triangles, p.look.oneSided, p.look.picture >= 0) &&
          importReserveVertices(g->build, p.positions.count) && gltfAddVertices(g->build, &p, world, &base) &&
          gltfAddTriangles(g->build, &p, world, base, triangles);
 }

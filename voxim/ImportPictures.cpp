@@ -93,11 +93,11 @@ void importInstallPictures(ImportBuild* build, VxmModel* model) {
   }
 }
 
-void importTextureTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, const ImportTri* from) {
-  const ImportPicture* picture = &build->pictures[from->picture];
+void importTextureTri(const ImportBuild* build, const VxmModel* model, VxmTri* to, int32_t from) {
+  const ImportPicture* picture = &build->pictures[build->tris[from].picture];
   if (picture->slot >= 0) {
     VxmBitmap* bitmap = model->textures[picture->slot].bitmap;
-    if (importFitCoordinates(from->uv, bitmap->width, bitmap->height, to->uv)) {
+    if (importFitCoordinates(&build->uvs[6 * (size_t)from], bitmap->width, bitmap->height, to->uv)) {
       to->texture = bitmap;
       return;
     }

@@ -8,6 +8,7 @@
 #include "vxmMem.h"
 #include "vxmModel.h"
 #include "vxmImport.h"
+#include "vxmTwin.h"
 
 // A failed allocation is traced and shown to the user.
 #define MODEL_OUT_OF_MEMORY()       \
@@ -172,59 +173,6 @@ void untextureInvalidCoords(VxmModel* model) {
   }
 }
 
-// --- Double-siding: a hash of facets by their vertex triple up to rotation ---------------------
-
-struct Triple {
-  int32_t a, b, c;
-};
-
-bool tripleLess(const Triple& x, const Triple& y) {
-  if (x.a != y.a) return x.a < y.a;
-  if (x.b != y.b) return x.b < y.b;
-  return x.c < y.c;
-}
-
-// The smallest of the three rotations: two triples are rotations of each other exactly when
-// their canonical forms are equal.
-Triple canonicalRotation(int32_t a, int32_t b, int32_t c) {
-  Triple best = {a, b, c}, r1 = {b, c, a}, r2 = {c, a, b};
-  if (tripleLess(r1, best)) best = r1;
-  if (tripleLess(r2, best)) best = r2;
-  return best;
-}
-
-uint32_t tripleHash(const Triple& t) {
-  uint32_t h = (uint32_t)t.a * 0x9E3779B1u;
-  h ^= (uint32_t)t.b * 0x85EBCA77u + (h << 6) + (h >> 2);
-  h ^= (uint32_t)t.c * 0xC2B2AE3Du + (h << 6) + (h >> 2);
-  h ^= h >> 15;
-  return h;
-}
-
-struct FacetHash {
-  int32_t* slots;  // facet indices, -1 for empty
-  uint32_t mask;
-};
-
-bool tripleEqual(const Triple& x, const Triple& y) { return x.a == y.a && x.b == y.b && x.c == y.c; }
-
-Triple facetKey(const VxmTri* tri) { return canonicalRotation(tri->v[0], tri->v[1], tri->v[2]); }
-
-// True when a facet with this canonical triple is in the table; inserts `facet` when it is not
-// and `facet` is not -1.
-bool facetHashFind(FacetHash* hash, const VxmTri* tris, const Triple& key, int32_t facet) {
-  uint32_t at = tripleHash(key) & hash->mask;
-  for (;;) {
-    int32_t held = hash->slots[at];
-    if (held < 0) {
-      if (facet >= 0) hash->slots[at] = facet;
-      return false;
-    }
-    if (tripleEqual(facetKey(&tris[held]), key)) return true;
-    at = (at + 1) & hash->mask;
-  }
-}
-
 }  // namespace
 
 // --- Creation and release ----------------------------------------------------------------------
@@ -352,21 +300,24 @@ bool vxmModelGetRadius(const VxmModel* model, const VxmVector* point, float* rad
 
 // --- Normals -----------------------------------------------------------------------------------
 
+// The normal is rounded to float before it is normalised: the two steps stay functions of their
+// own, so that no compiler carries the unrounded products from one into the other.
+void vxmModelCalcTriNormal(const VxmModel* model, VxmTri* tri) {
+  if (!vxmModelTriCornersValid(model, tri)) {  // never read outside the vertex table
+    tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
+    return;
+  }
+  const VxmVector* v = model->vertices;
+  vxmVtxTriNormal(&tri->normal, &v[tri->v[0]], &v[tri->v[1]], &v[tri->v[2]]);
+  vxmVecNormalise(&tri->normal);
+}
+
 bool vxmModelCalcSurfaceNormals(VxmModel* model) {
   if (!model) {
     APP_TRACE("Invalid Parameters");
     return false;
   }
-  for (int32_t i = 0; model->tris && i < model->triCount; ++i) {
-    VxmTri* tri = &model->tris[i];
-    if (!vxmModelTriCornersValid(model, tri)) {  // never read outside the vertex table
-      tri->normal = VxmVector{0.0f, 0.0f, 0.0f};
-      continue;
-    }
-    const VxmVector* v = model->vertices;
-    vxmVtxTriNormal(&tri->normal, &v[tri->v[0]], &v[tri->v[1]], &v[tri->v[2]]);
-    vxmVecNormalise(&tri->normal);
-  }
+  for (int32_t i = 0; model->tris && i < model->triCount; ++i) vxmModelCalcTriNormal(model, &model->tris[i]);
   return true;
 }
 
@@ -470,9 +421,11 @@ VxmModel* vxmModelCreateLathe(const VxmVector* profile, int32_t profileCount, co
 
 // --- Double-sided facets -----------------------------------------------------------------------
 
+
 // Every facet is followed by its reversed twin (b, a, c) unless the facet table already holds a
-// rotation of (a, c, b). A hash of the facets by rotation-free vertex triple replaces a search of
-// the whole table per facet, with the same result.
+// rotation of (a, c, b). An index of the facets by their corners up to rotation (vxmTwin.h)
+// replaces a search of the whole table per facet, with the same result; the normals are computed
+// as the facets are written.
 void vxmModelMakeDoubleSided(VxmModel* model) {
   if (!model) return;
   appStatusText("Making all facets double-sided...");
@@ -481,47 +434,48 @@ void vxmModelMakeDoubleSided(VxmModel* model) {
     appStatusText(nullptr);
     return;
   }
-  int64_t capacity = 1;
-  while (capacity < 2 * (int64_t)count) capacity <<= 1;
-  int32_t workBytes = 0, hashBytes = 0;
+  const VxmTri* tris = model->tris;
+  int32_t workBytes = 0;
   VxmTri* work = nullptr;
-  FacetHash hash = {nullptr, (uint32_t)(capacity - 1)};
-  if (vxmMemMulSize(2 * (int64_t)count, sizeof(VxmTri), &workBytes) &&
-      vxmMemMulSize(capacity, sizeof(int32_t), &hashBytes)) {
+  VxmTwinIndex index;
+  if (vxmMemMulSize(2 * (int64_t)count, sizeof(VxmTri), &workBytes)) {
     work = static_cast<VxmTri*>(vxmMemAlloc((size_t)workBytes));
-    if (work) hash.slots = static_cast<int32_t*>(vxmMemAlloc((size_t)hashBytes));
+    if (work && !vxmTwinIndexMake(&index, tris, sizeof(VxmTri), count)) {
+      vxmMemFree(work);
+      work = nullptr;
+    }
   }
-  if (!work || !hash.slots) {  // the model stays as it was
-    vxmMemFree(work);
+  if (!work) {  // the model stays as it was
     MODEL_OUT_OF_MEMORY();
     appStatusText(nullptr);
     return;
   }
-  std::memset(hash.slots, 0xFF, (size_t)hashBytes);
-  const VxmTri* tris = model->tris;
-  for (int32_t i = 0; i < count; ++i) facetHashFind(&hash, tris, facetKey(&tris[i]), i);
 
   int32_t written = 0;
-  for (int32_t i = 0; i < count; ++i) {
+  for (int32_t i = 0, step = 0; i < count; ++i) {
     const VxmTri& f = tris[i];
-    work[written++] = f;
-    Triple twin = canonicalRotation(f.v[0], f.v[2], f.v[1]);
-    if (!facetHashFind(&hash, tris, twin, -1)) {
-      VxmTri copy = f;
-      copy.v[0] = f.v[1];
-      copy.v[1] = f.v[0];
-      work[written++] = copy;
+    VxmTri* copy = &work[written++];
+    *copy = f;
+    vxmModelCalcTriNormal(model, copy);
+    if (!vxmTwinIndexHoldsReverse(&index, f.v[0], f.v[1], f.v[2])) {
+      VxmTri* twin = &work[written++];
+      *twin = f;
+      twin->v[0] = f.v[1];
+      twin->v[1] = f.v[0];
+      vxmModelCalcTriNormal(model, twin);
     }
-    appProgress((uint32_t)i, (uint32_t)count);
+    if (i == step) {
+      appProgress((uint32_t)i, (uint32_t)count);
+      step = (int32_t)appProgressNext((uint32_t)i, (uint32_t)count);
+    }
   }
-  vxmMemFree(hash.slots);
+  vxmTwinIndexFree(&index);
   // Shrinking cannot lose data; should it fail, the larger block serves as well.
   VxmTri* shrunk = static_cast<VxmTri*>(vxmMemRealloc(work, (size_t)written * sizeof(VxmTri)));
   if (shrunk) work = shrunk;
   vxmMemFree(model->tris);
   model->tris = work;
   model->triCount = written;
-  vxmModelCalcSurfaceNormals(model);
   appProgress(0, 1);
   appStatusText(nullptr);
 }

@@ -80,7 +80,7 @@ static bool objKeyword(char** p, const char* keyword) {
 static bool objNumber(char** p, double* value) {
   char* start = objSkipSpace(*p);
   char* end = start;
-  *value = std::strtod(start, &end);
+  *value = importNumber(start, &end);
   if (end == start) return false;
   while (*end && !objSpace(*end)) ++end;
   *p = end;
@@ -340,7 +340,7 @@ static bool objFace(ObjReader* reader, char* p) {
     IMPORT_REFUSE("Line %d: a face has %d corners.", reader->line, (int)corners);
     return false;
   }
-  if (!importReserveTris(reader->build, corners - 2, false)) return false;
+  if (!importReserveTris(reader->build, corners - 2, false, reader->picture >= 0)) return false;
   int32_t first = 0, previous = 0, firstUv = -1, previousUv = -1;
   for (int32_t k = 0; k < corners; ++k) {
     int32_t vertex, uv;

@@ -5,12 +5,14 @@
 
 #include "ImportInternal.h"
 #include "app.h"
+#include "vxmMem.h"
 
 enum {
   STL_HEADER = 80,
   STL_BINARY_START = 84,  // header and the 32-bit triangle count
   STL_BINARY_TRIANGLE = 50,  // normal, three corners (12 floats) and a 16-bit attribute word
   STL_LOOP_CORNERS = 64,  // corners of one ASCII facet (real files have 3; polygons are fanned)
+  STL_RUN = 4096,  // binary triangles read at a time
 };
 
 static float stlFloat(const uint8_t* p) {
@@ -26,31 +28,65 @@ static uint32_t stlU32(const uint8_t* p) {
 
 // A binary file is exactly 84 + 50 n bytes for its n triangles, whatever its header says (some
 // programs begin it with "solid").
-static bool stlIsBinary(const ImportBytes* bytes) {
-  if (bytes->size < STL_BINARY_START) return false;
-  uint32_t count = stlU32(bytes->data + STL_HEADER);
-  return bytes->size == STL_BINARY_START + (int64_t)STL_BINARY_TRIANGLE * count;
+static bool stlIsBinary(int64_t size, const uint8_t* start) {
+  return size >= STL_BINARY_START && size == STL_BINARY_START + (int64_t)STL_BINARY_TRIANGLE * stlU32(start + STL_HEADER);
 }
 
-static bool stlReadBinary(const ImportBytes* bytes, ImportBuild* build) {
-  uint32_t count = stlU32(bytes->data + STL_HEADER);
-  if (!importReserveTris(build, count, false)) return false;
-  const uint8_t* p = bytes->data + STL_BINARY_START;
-  for (uint32_t i = 0; i < count; ++i, p += STL_BINARY_TRIANGLE) {
-    int32_t corner[3];
+// A run of binary triangles as read, then their corners in the model's axes and welded.
+struct StlRun {
+  uint8_t bytes[STL_RUN * STL_BINARY_TRIANGLE];
+  VxmVector corners[3 * STL_RUN];
+  int32_t indices[3 * STL_RUN];
+};
+
+// `count` triangles of a binary file in `run`, the first of them triangle `first` of the file.
+// The corners of the triangles before the first that is not finite are welded together, then the
+// triangles are added, then that one is refused.
+static bool stlBinaryTriangles(StlRun* run, uint32_t first, uint32_t count, ImportBuild* build) {
+  uint32_t good = 0;
+  for (const uint8_t* p = run->bytes; good < count; ++good, p += STL_BINARY_TRIANGLE) {
+    VxmVector* corner = &run->corners[3 * good];
     for (int k = 0; k < 3; ++k) {
       const uint8_t* q = p + 12 + 12 * k;
-      VxmVector v = importFromZUp(stlFloat(q), stlFloat(q + 4), stlFloat(q + 8));
-      if (!importFinite(&v)) {
-        IMPORT_REFUSE("Triangle %u has a corner that is not a finite number.", i + 1);
-        return false;
-      }
-      corner[k] = importWeld(build, &v);
-      if (corner[k] < 0) return false;
+      corner[k] = importFromZUp(stlFloat(q), stlFloat(q + 4), stlFloat(q + 8));
     }
-    importAddTri(build, corner[0], corner[1], corner[2], VXM_DEFAULT_COLOUR, false);
+    if (!importFinite(&corner[0]) || !importFinite(&corner[1]) || !importFinite(&corner[2])) break;
+  }
+  if (!importWeldMany(build, run->corners, 3 * (int32_t)good, run->indices)) return false;
+  for (uint32_t i = 0; i < good; ++i)
+    importAddTri(build, run->indices[3 * i], run->indices[3 * i + 1], run->indices[3 * i + 2], VXM_DEFAULT_COLOUR, false);
+  if (good < count) {
+    IMPORT_REFUSE("Triangle %u has a corner that is not a finite number.", first + good + 1);
+    return false;
   }
   return true;
+}
+
+// The triangles of a binary file, read a run at a time rather than whole: the file's bytes never
+// take a large block of their own. The count is checked against the limit first.
+static bool stlReadBinary(FILE* file, const char* path, uint32_t count, ImportBuild* build) {
+  if (!importReserveTris(build, count, false, false)) return false;
+  // A closed surface has about half as many vertices as triangles.
+  importWeldExpect(build, count / 2);
+  importExpectFacets(build, 2 * (int64_t)count);
+  StlRun* run = (StlRun*)vxmMemAlloc(sizeof(StlRun));
+  if (!run) {
+    IMPORT_OUT_OF_MEMORY();
+    return false;
+  }
+  bool read = true;
+  for (uint32_t first = 0; read && first < count;) {
+    const uint32_t n = count - first < (uint32_t)STL_RUN ? count - first : (uint32_t)STL_RUN;
+    if (std::fread(run->bytes, STL_BINARY_TRIANGLE, n, file) != n) {
+      IMPORT_REFUSE("Failed to read file: %s", path);
+      read = false;
+    } else {
+      read = stlBinaryTriangles(run, first, n, build);
+      first += n;
+    }
+  }
+  vxmMemFree(run);
+  return read;
 }
 
 // --- ASCII -------------------------------------------------------------------------------------------
@@ -90,7 +126,7 @@ static bool stlNumber(StlText* text, double* value) {
   size_t length;
   const char* word = stlWord(text, &length);
   char* end = nullptr;
-  if (length > 0) *value = std::strtod(word, &end);
+  if (length > 0) *value = importNumber(word, &end);
   if (length == 0 || end != word + length) {
     IMPORT_REFUSE("Line %d: a number was expected.", text->line);
     return false;
@@ -128,7 +164,7 @@ static bool stlLoop(StlText* text, ImportBuild* build) {
     IMPORT_REFUSE("Line %d: a facet has %d corners.", text->line, count);
     return false;
   }
-  if (!importReserveTris(build, count - 2, false)) return false;
+  if (!importReserveTris(build, count - 2, false, false)) return false;
   for (int k = 2; k < count; ++k) importAddTri(build, corners[0], corners[k - 1], corners[k], VXM_DEFAULT_COLOUR, false);
   return true;
 }
@@ -184,22 +220,31 @@ VxmModel* vxmModelLoadSTL(const char* fileName) {
     return nullptr;
   }
   char path[APP_PATH_LENGTH];
-  ImportBytes bytes;
-  if (!importLocate(fileName, path) || !importReadFile(path, &bytes)) return nullptr;
+  FILE* file;
+  int64_t size;
+  if (!importLocate(fileName, path) || !importOpenFile(path, &file, &size)) return nullptr;
+  uint8_t start[STL_BINARY_START];
+  const bool binary = size >= STL_BINARY_START && std::fread(start, 1, sizeof start, file) == sizeof start &&
+                      stlIsBinary(size, start);
   ImportBuild build;
   importBegin(&build);
   bool read;
-  if (stlIsBinary(&bytes)) {
-    read = stlReadBinary(&bytes, &build);
-  } else if (stlStartsWithSolid(&bytes)) {
-    read = stlReadText(&bytes, &build);
+  if (binary) {
+    read = stlReadBinary(file, path, stlU32(start + STL_HEADER), &build);
+    std::fclose(file);
   } else {
-    uint32_t count = bytes.size >= STL_BINARY_START ? stlU32(bytes.data + STL_HEADER) : 0;
-    IMPORT_REFUSE("The file is not an STL file: it has %lld bytes, where a binary file of %u triangles has %lld.",
-                  (long long)bytes.size, count, (long long)STL_BINARY_START + (long long)STL_BINARY_TRIANGLE * count);
-    read = false;
+    ImportBytes bytes;
+    if (!importReadOpenFile(file, path, size, &bytes)) return nullptr;
+    if (stlStartsWithSolid(&bytes)) {
+      read = stlReadText(&bytes, &build);
+    } else {
+      uint32_t count = bytes.size >= STL_BINARY_START ? stlU32(bytes.data + STL_HEADER) : 0;
+      IMPORT_REFUSE("The file is not an STL file: it has %lld bytes, where a binary file of %u triangles has %lld.",
+                    (long long)bytes.size, count, (long long)STL_BINARY_START + (long long)STL_BINARY_TRIANGLE * count);
+      read = false;
+    }
+    importFreeBytes(&bytes);
   }
-  importFreeBytes(&bytes);
   VxmModel* model = read ? importFinish(&build) : nullptr;
   importEnd(&build);
   if (!model) APP_TRACE("Failed to import STL file: %s", path);

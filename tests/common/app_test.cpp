@@ -69,6 +69,66 @@ TEST(AppProgress, PercentageTruncatesAndCaps) {
   EXPECT_EQ(appProgressPercent(5, 0), 100u);
 }
 
+// The next step is the first count past `done` whose percentage differs, found by trying each.
+TEST(AppProgress, NextStepIsWhereThePercentageChanges) {
+  for (uint32_t total : {1u, 2u, 3u, 7u, 99u, 100u, 101u, 250u, 1000u, 4097u}) {
+    for (uint32_t done = 0; done <= total; ++done) {
+      uint32_t expected = done + 1;
+      while (expected < total && appProgressPercent(expected, total) == appProgressPercent(done, total)) ++expected;
+      if (expected > total) expected = total;
+      ASSERT_EQ(appProgressNext(done, total), expected) << done << " of " << total;
+    }
+  }
+  EXPECT_EQ(appProgressNext(0, 1000), 10u);
+  EXPECT_EQ(appProgressNext(990, 1000), 1000u);  // 99 percent is the last step before the end
+  EXPECT_EQ(appProgressNext(0, 0), 0u);
+  EXPECT_EQ(appProgressNext(9, 5), 5u);
+  // Near the top of the range: no overflow on the way.
+  const uint32_t most = 0xFFFFFFFFu;
+  const uint32_t step = appProgressNext(0, most);
+  EXPECT_EQ(appProgressPercent(step, most), 1u);
+  EXPECT_EQ(appProgressPercent(step - 1, most), 0u);
+  EXPECT_EQ(appProgressNext(most - 1, most), most);
+}
+
+namespace {
+
+struct Filling {
+  uint32_t* values;
+  uint32_t count, seed;
+};
+
+void fill(void* context) {
+  Filling* f = (Filling*)context;
+  for (uint32_t i = 0; i < f->count; ++i) f->values[i] = f->seed + i * i;
+}
+
+}  // namespace
+
+// Two tasks beside the caller, each filling its own table while the caller fills a third: after
+// the waits every value is there. Waiting again, or for a zeroed task, returns at once.
+TEST(AppTask, TasksRunBesideTheCallerAndAreWaitedFor) {
+  std::vector<uint32_t> a(100000), b(100000), c(100000);
+  Filling fa = {a.data(), 100000, 1}, fb = {b.data(), 100000, 2}, fc = {c.data(), 100000, 3};
+  AppTask ta, tb;
+  appTaskStart(&ta, fill, &fa);
+  appTaskStart(&tb, fill, &fb);
+  fill(&fc);
+  appTaskWait(&ta);
+  appTaskWait(&tb);
+  EXPECT_EQ(ta.thread, 0u);
+  for (uint32_t i = 0; i < 100000; i += 999) {
+    ASSERT_EQ(a[i], 1 + i * i) << i;
+    ASSERT_EQ(b[i], 2 + i * i) << i;
+  }
+  EXPECT_EQ(a[99999], 1u + 99999u * 99999u);
+  EXPECT_EQ(b[99999], 2u + 99999u * 99999u);
+  appTaskWait(&ta);
+  AppTask none = {};
+  appTaskWait(&none);
+  EXPECT_EQ(none.thread, 0u);
+}
+
 TEST(AppPaths, FileNameIsThePartAfterTheLastBackslash) {
   EXPECT_STREQ(appFileName("D:\\x\\y.bmp"), "y.bmp");
   EXPECT_STREQ(appFileName("y.bmp"), "y.bmp");

@@ -529,6 +529,17 @@ TEST_F(VxmModelTest, DoubleSidedShowsStatusAndProgress) {
   vxmModelMakeDoubleSided(model);
   EXPECT_EQ(appHostProgressCount(), 3);
   vxmModelFree(model);
+  // A thousand facets draw the bar once for each percent, not once for each facet.
+  appHostReset();
+  appSetProgressWindow((AppWindow)2);
+  model = makeModel(kSquare, std::vector<Face>(1000, Face{0, 1, 2}));
+  vxmModelMakeDoubleSided(model);
+  EXPECT_EQ(appHostProgressCount(), 101);  // facet 0 (hiding the bar), 1 to 99 percent, hidden
+  EXPECT_EQ(appHostProgressAt(0), -1);
+  for (int p = 1; p < 64; ++p) EXPECT_EQ(appHostProgressAt(p), p);  // as many as the host keeps
+  EXPECT_EQ(appHostLastProgress(), -1);
+  EXPECT_EQ(model->triCount, 2000);
+  vxmModelFree(model);
   expectNoLeak();
 }
 
