@@ -1,7 +1,7 @@
 // appPosix.cpp: threads for tasks and files on a POSIX system, shared by the host stand-in
 // (appHost.cpp) and the Linux layer (appLinux.cpp): attributes, folders and their walks, files
-// saved whole, and fopen with the Windows text mode. Each of those two files turns a product path into a system path its own way
-// (appPosixNativePath).
+// saved whole, and fopen with the Windows text mode. Each of those two files turns a product path
+// into a system path its own way (appPosixNativePath).
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
