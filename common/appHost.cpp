@@ -99,7 +99,7 @@ int appPlatformMessageBox(AppWindow owner, const char* text, const char* title, 
   lastBox.text = lastBoxText;
   lastBox.flags = flags;
   ++boxCount;
-  if ((flags & 0xF) == APP_MB_YESNO) return answerYes ? APP_IDYES : 7;
+  if ((flags & 0xF) == APP_MB_YESNO) return answerYes ? (int)APP_IDYES : 7;
   return 1;
 }
 

@@ -134,7 +134,9 @@ TEST(SaverMonitors, EachMonitorIsAnAreaOfTheWindowThePrimaryFirst) {
   for (int i = 0; i < 200; ++i) {
     saverMotionAdvance(&m, &spin, 50);
     SaverBlit blit;
-    if (saverSpriteBlit(&m, &blit)) ASSERT_LE(areas[1].top + blit.y + blit.height, 1024) << i;
+    if (saverSpriteBlit(&m, &blit)) {
+      ASSERT_LE(areas[1].top + blit.y + blit.height, 1024) << i;
+    }
   }
   // A monitor partly outside the window is cut; one wholly outside, or empty, is left out; with
   // none left the window is the one area.

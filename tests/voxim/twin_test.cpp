@@ -156,7 +156,7 @@ TEST_F(TwinIndex, LargeTablesAreMadeInTwoPartsWithTheSameAnswers) {
       const bool expected = held.count(smallest(v[0], v[2], v[1])) > 0;
       twins += expected;
       wrong += vxmTwinIndexHoldsReverse(&index, v[0], v[1], v[2]) != expected;
-      wrong += vxmTwinIndexHoldsReverse(&index, v[2], v[0], v[1]) != held.count(smallest(v[2], v[1], v[0])) > 0;
+      wrong += vxmTwinIndexHoldsReverse(&index, v[2], v[0], v[1]) != (held.count(smallest(v[2], v[1], v[0])) > 0);
     }
     EXPECT_EQ(wrong, 0) << (wide ? "wide" : "narrow");
     EXPECT_GT(twins, 0);
