@@ -539,3 +539,34 @@ TEST(VxmMat, ToAnglesRecoversTheThreeTurns) {
   EXPECT_NEAR(ax, 0.0, 1e-6);
   EXPECT_NEAR(az, 0.0, 1e-6);
 }
+
+// A float stored and read back in the same function keeps its rounding under the build's
+// optimiser (GCC 12's straight-line vectoriser dropped it unless told not to vectorise so), so
+// host and Windows builds round alike.
+namespace {
+struct FloatPair {
+  float x, y;
+};
+__attribute__((noipa)) void roundedTwice(FloatPair* out, const FloatPair* a, const FloatPair* b) {
+  double ax = (double)b->x - a->x, ay = (double)b->y - a->y;
+  out->x = (float)(ax * ay);
+  out->y = (float)(ax + ay);
+  double x = out->x, y = out->y;
+  out->x = (float)(x / (x + y));
+  out->y = (float)(y / (x + y));
+}
+}  // namespace
+
+TEST(MathBuild, AStoredFloatKeepsItsRoundingWhenReadBack) {
+  // Inputs whose quotient differs in float when the product and sum are not rounded first.
+  volatile float bx = 2713.71436f, by = 489.769226f, zero = 0.0f;
+  const FloatPair a = {zero, zero}, b = {bx, by};
+  FloatPair out;
+  roundedTwice(&out, &a, &b);
+  volatile float product = (float)((double)bx * by), sum = (float)((double)bx + by);
+  const double x = product, y = sum;
+  EXPECT_EQ(out.x, (float)(x / (x + y)));
+  EXPECT_EQ(out.y, (float)(y / (x + y)));
+  const double exactX = (double)bx * by, exactY = (double)bx + by;
+  EXPECT_NE((float)(x / (x + y)), (float)(exactX / (exactX + exactY)));  // the inputs do tell
+}
