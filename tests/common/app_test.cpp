@@ -79,8 +79,6 @@ TEST(AppProgress, NextStepIsWhereThePercentageChanges) {
       ASSERT_EQ(appProgressNext(done, total), expected) << done << " of " << total;
     }
   }
-  EXPECT_EQ(appProgressNext(0, 1000), 10u);
-  EXPECT_EQ(appProgressNext(990, 1000), 1000u);  // 99 percent is the last step before the end
   EXPECT_EQ(appProgressNext(0, 0), 0u);
   EXPECT_EQ(appProgressNext(9, 5), 5u);
   // Near the top of the range: no overflow on the way.
